@@ -1,0 +1,147 @@
+#include "core/morse.h"
+
+#include "core/cp1252.h"
+
+namespace kb {
+
+MorseTable::MorseTable() {
+    struct Entry {
+        unsigned char c;
+        const char* code;
+    };
+    static constexpr Entry kEntries[] = {
+        {WaitSign, ".-..."},  {ErrorSign, "........"}, {TransmitSign, "-.--."},
+        {EndOfWorkSign, "...-.-"},
+        {'!', ".-..."},   {'"', ".-..-."},  {'\'', ".----."}, {'(', "-.--."},
+        {')', "-.--.-"},  {'+', ".-.-."},   {',', "--..--"},  {'-', "-....-"},
+        {'.', ".-.-.-"},  {'/', "-..-."},   {'0', "-----"},   {'1', ".----"},
+        {'2', "..---"},   {'3', "...--"},   {'4', "....-"},   {'5', "....."},
+        {'6', "-...."},   {'7', "--..."},   {'8', "---.."},   {'9', "----."},
+        {':', "---..."},  {';', "-.-.-."},  {'<', "........"}, {'=', "-...-"},
+        {'>', "...-.-"},  {'?', "..--.."},  {'@', ".--.-."},
+        {'A', ".-"},   {'B', "-..."}, {'C', "-.-."}, {'D', "-.."},  {'E', "."},
+        {'F', "..-."}, {'G', "--."},  {'H', "...."}, {'I', ".."},   {'J', ".---"},
+        {'K', "-.-"},  {'L', ".-.."}, {'M', "--"},   {'N', "-."},   {'O', "---"},
+        {'P', ".--."}, {'Q', "--.-"}, {'R', ".-."},  {'S', "..."},  {'T', "-"},
+        {'U', "..-"},  {'V', "...-"}, {'W', ".--"},  {'X', "-..-"}, {'Y', "-.--"},
+        {'Z', "--.."},
+    };
+    for (const auto& e : kEntries) {
+        codes_[e.c] = e.code;
+        if (e.c >= 'A' && e.c <= 'Z') codes_[e.c + 32] = e.code;
+    }
+}
+
+void MorseTable::defineLocal(unsigned char c, std::string_view definition) {
+    std::string code;
+    for (char d : definition) {
+        if (d == '.' || d == '-') code.push_back(d);
+    }
+    codes_[c] = code;
+    codes_[upperCp1252(c)] = code;
+    codes_[lowerCp1252(c)] = code;
+}
+
+CharacterList::CharacterList() {
+    static constexpr std::string_view kFixed = "abcdefghijklmnopqrstuvwxyz0123456789.,?/+'-=";
+    static_assert(kFixed.size() == FixedCharacterCount);
+    for (std::size_t k = 0; k < kFixed.size(); ++k) {
+        slots[k] = static_cast<unsigned char>(kFixed[k]);
+    }
+}
+
+bool CharacterList::addLocal(unsigned char c) {
+    if (localCount >= MaxLocalCharacters) return false;
+    slots[LocalCharacterSlot + localCount] = lowerCp1252(c);
+    ++localCount;
+    return true;
+}
+
+void CharacterList::clearLocal() {
+    for (int k = 0; k < MaxLocalCharacters; ++k) slots[LocalCharacterSlot + k] = 0;
+    localCount = 0;
+}
+
+CharacterSet characterSet(CharacterClass cls, int localCount, int chosenCount) {
+    switch (cls) {
+        case CharacterClass::Letters: return {0, 26};
+        case CharacterClass::Figures: return {26, 10};
+        case CharacterClass::Stops: return {36, 8};
+        case CharacterClass::Local: return {LocalCharacterSlot, localCount};
+        case CharacterClass::LettersFigures: return {0, 36};
+        case CharacterClass::All: return {0, FixedCharacterCount + localCount};
+        case CharacterClass::Chosen: return {ChosenCharacterSlot, chosenCount};
+    }
+    return {0, 0};
+}
+
+namespace {
+
+bool isShortcutKey(const MorseTable& morse, unsigned char c) {
+    return c != Blank && !morse.hasCode(c);
+}
+
+void expandInto(const ShortcutTable& table, const MorseTable& morse, unsigned char c,
+                std::array<bool, 256>& open, std::string& out) {
+    open[c] = true;
+    // Later slots first: each slot's text is inserted right after the key in turn.
+    for (int slot = ShortcutSlots - 1; slot >= 0; --slot) {
+        const Shortcut& s = table[slot];
+        if (s.key.empty() || static_cast<unsigned char>(s.key[0]) != c) continue;
+        for (char ch : s.text) {
+            if (out.size() >= ExpansionMax) break;
+            const auto u = static_cast<unsigned char>(ch);
+            if (!isShortcutKey(morse, u)) {
+                out.push_back(ch);
+            } else if (!open[u]) {
+                expandInto(table, morse, u, open, out);
+            }
+            // A key already being expanded is dropped: it would never end.
+        }
+    }
+    open[c] = false;
+}
+
+}  // namespace
+
+bool expandShortcut(const ShortcutTable& table, const MorseTable& morse, unsigned char c,
+                    std::string& out) {
+    out.clear();
+    bool found = false;
+    for (const Shortcut& s : table) {
+        if (!s.key.empty() && static_cast<unsigned char>(s.key[0]) == c) found = true;
+    }
+    if (!found) return false;
+    std::array<bool, 256> open{};
+    expandInto(table, morse, c, open, out);
+    return true;
+}
+
+WalkResult walkStep(std::string& pendingText, const MorseTable& morse,
+                    const ShortcutTable& shortcuts, MaskState& mask, bool fileModeOn,
+                    std::string& currentCode) {
+    std::string expansion;
+    // Expanded text holds no shortcut key any more (expandShortcut resolves them all), so
+    // every pass of this loop shortens the unexpanded part of the queue: the walk ends.
+    while (!pendingText.empty()) {
+        const auto c = static_cast<unsigned char>(pendingText.front());
+        if (static_cast<std::int32_t>(c) == mask.startChar && !mask.active) mask.active = true;
+        if (mask.active && fileModeOn) {
+            pendingText.erase(0, 1);
+            if (static_cast<std::int32_t>(c) == mask.endChar) mask.active = false;
+            continue;
+        }
+        if (c == Blank || morse.hasCode(c)) {
+            currentCode = morse[c];
+            return WalkResult::Sound;
+        }
+        if (expandShortcut(shortcuts, morse, c, expansion)) {
+            pendingText.replace(0, 1, expansion);
+        } else {
+            pendingText.erase(0, 1);
+        }
+    }
+    return WalkResult::Exhausted;
+}
+
+}  // namespace kb

@@ -1,0 +1,247 @@
+// keybird-render: Morse practice audio from a text, written as the recorder writes it.
+//
+//   keybird-render [options] [TEXT...]
+//
+// The text comes from the arguments, else from -i FILE, else from standard input. The
+// file is written beside its final name and renamed into place only when complete, so a
+// failure never leaves a partial file that looks finished.
+
+#include <getopt.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "audio/synthesis.h"
+#include "core/cp1252.h"
+#include "core/morse.h"
+#include "core/timing.h"
+#include "receive/wav_writer.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: keybird-render [options] [TEXT...]\n"
+    "Render Morse code into a PCM wave file.\n"
+    "\n"
+    "The text is taken from the arguments, else from --input, else from standard input.\n"
+    "\n"
+    "  -o, --output FILE        the wave file to write (required)\n"
+    "  -i, --input FILE         read the text from FILE (UTF-8, else Windows-1252)\n"
+    "      --wpm N              speed in words per minute, 5..50 (12)\n"
+    "      --spacing N          spacing between characters, 1..30 (1)\n"
+    "      --word-spacing N     spacing between words, 1..4 (1)\n"
+    "      --weight N           dash:dot weight, 3, 4 or 5 (3)\n"
+    "      --level DB           sound level in dB, -15..0 (-9)\n"
+    "      --pitch HZ           tone pitch in Hz, 100..1500 (800)\n"
+    "      --exam-tone          the 830 Hz examination tone with its harmonics\n"
+    "      --rate HZ            sample rate, 11025 or 22050 (22050)\n"
+    "      --format F           mono8, mono16, stereo8 or stereo16 (mono8)\n"
+    "  -h, --help               show this help\n";
+
+[[noreturn]] void fail(const std::string& message) {
+    std::cerr << "keybird-render: " << message << "\n";
+    std::exit(2);
+}
+
+long parseInt(const char* option, const char* value, long min, long max) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(value, &end, 10);
+    if (errno != 0 || end == value || *end != '\0' || v < min || v > max) {
+        fail(std::string("invalid value '") + value + "' for --" + option + " (expected " +
+             std::to_string(min) + ".." + std::to_string(max) + ")");
+    }
+    return v;
+}
+
+bool readAll(std::istream& in, std::string& out) {
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+struct Options {
+    std::string output;
+    std::optional<std::string> input;
+    kb::TimingSettings timing;
+    int levelDb = kb::DefaultLevelDb;
+    long pitch = 800;
+    bool examTone = false;
+    kb::RecordFormat format;
+    std::string text;
+    bool textFromArgs = false;
+};
+
+Options parse(int argc, char** argv) {
+    enum { Wpm = 256, Spacing, WordSpacing, Weight, Level, Pitch, Exam, Rate, Format };
+    static const option kLong[] = {
+        {"output", required_argument, nullptr, 'o'},
+        {"input", required_argument, nullptr, 'i'},
+        {"wpm", required_argument, nullptr, Wpm},
+        {"spacing", required_argument, nullptr, Spacing},
+        {"word-spacing", required_argument, nullptr, WordSpacing},
+        {"weight", required_argument, nullptr, Weight},
+        {"level", required_argument, nullptr, Level},
+        {"pitch", required_argument, nullptr, Pitch},
+        {"exam-tone", no_argument, nullptr, Exam},
+        {"rate", required_argument, nullptr, Rate},
+        {"format", required_argument, nullptr, Format},
+        {"help", no_argument, nullptr, 'h'},
+        {nullptr, 0, nullptr, 0},
+    };
+    Options o;
+    opterr = 0;
+    int c;
+    // A leading '-' in the option string would take negative levels ("--level -6") as
+    // the next option; getopt_long reads a required argument as is, so they work.
+    while ((c = getopt_long(argc, argv, "o:i:h", kLong, nullptr)) != -1) {
+        switch (c) {
+            case 'o': o.output = optarg; break;
+            case 'i': o.input = optarg; break;
+            case Wpm: o.timing.speed = static_cast<int>(parseInt("wpm", optarg, 5, 50)); break;
+            case Spacing:
+                o.timing.spacing = static_cast<int>(parseInt("spacing", optarg, 1, 30));
+                break;
+            case WordSpacing:
+                o.timing.wordSpacingFactor =
+                    static_cast<int>(parseInt("word-spacing", optarg, 1, 4));
+                break;
+            case Weight: {
+                const long w = parseInt("weight", optarg, 3, 5);
+                o.timing.weightRatio = static_cast<int>(w);
+                break;
+            }
+            case Level: o.levelDb = static_cast<int>(parseInt("level", optarg, -15, 0)); break;
+            case Pitch: o.pitch = parseInt("pitch", optarg, 100, 1500); break;
+            case Exam: o.examTone = true; break;
+            case Rate: {
+                const std::string r = optarg;
+                if (r == "22050") o.format.rateDivisor = 1;
+                else if (r == "11025") o.format.rateDivisor = 2;
+                else fail("invalid value '" + r + "' for --rate (expected 11025 or 22050)");
+                break;
+            }
+            case Format: {
+                const std::string f = optarg;
+                if (f == "mono8") o.format.channels = 1, o.format.bits = 8;
+                else if (f == "mono16") o.format.channels = 1, o.format.bits = 16;
+                else if (f == "stereo8") o.format.channels = 2, o.format.bits = 8;
+                else if (f == "stereo16") o.format.channels = 2, o.format.bits = 16;
+                else fail("invalid value '" + f +
+                          "' for --format (expected mono8, mono16, stereo8 or stereo16)");
+                break;
+            }
+            case 'h': std::cout << kUsage; std::exit(0);
+            case ':':
+                fail(std::string("option '") + argv[optind - 1] + "' needs a value");
+            default: fail(std::string("unknown option '") + argv[optind - 1] + "'; see --help");
+        }
+    }
+    if (o.output.empty()) fail("no output file given (-o FILE); see --help");
+    if (optind < argc) {
+        std::string joined;
+        for (int k = optind; k < argc; ++k) {
+            if (k > optind) joined += ' ';
+            joined += argv[k];
+        }
+        o.text = kb::decodeTextFile(joined);
+        o.textFromArgs = true;
+    }
+    return o;
+}
+
+std::string readText(const Options& o) {
+    if (o.textFromArgs) return o.text;
+    std::string raw;
+    if (o.input) {
+        std::ifstream in(*o.input, std::ios::binary);
+        if (!in || !readAll(in, raw)) {
+            fail("cannot read '" + *o.input + "': " + std::strerror(errno));
+        }
+    } else if (!readAll(std::cin, raw)) {
+        fail("cannot read standard input");
+    }
+    return kb::decodeTextFile(raw);
+}
+
+// Writes the whole file to a temporary beside the output, then renames it into place.
+void render(const Options& o, const std::string& text) {
+    kb::MorseTable morse;
+    kb::ToneTable tone;
+    kb::ToneParams params;
+    params.pitch = static_cast<kb::Real>(o.pitch);
+    params.type = o.examTone ? kb::ToneType::Examination : kb::ToneType::Sine;
+    params.levelGain = kb::levelGain(o.levelDb);
+    tone.rebuild(params);
+
+    const kb::ElementDurations d =
+        kb::elementDurations(kb::speedFactor(o.timing.speed), o.timing.weightRatio);
+    const kb::RecordDurations rd = kb::recordDurations(d, o.format);
+    const kb::RecordSpacing sp{o.timing.spacing, o.timing.wordSpacingFactor};
+    const std::uint64_t size = kb::recordDataSize(text, morse, rd, o.format, sp);
+    if (size > std::numeric_limits<std::uint32_t>::max() - 36u) {
+        fail("the text is too long for one wave file (over 4 GiB of samples)");
+    }
+
+    std::string tmp = o.output + ".XXXXXX";
+    const int fd = mkstemp(tmp.data());
+    if (fd < 0) fail("cannot write '" + o.output + "': " + std::strerror(errno));
+    FILE* f = fdopen(fd, "wb");
+    if (!f) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        fail("cannot write '" + o.output + "': " + std::strerror(errno));
+    }
+    auto abandon = [&](int err) {
+        std::fclose(f);
+        ::unlink(tmp.c_str());
+        fail("cannot write '" + o.output + "': " + std::strerror(err));
+    };
+
+    const auto header = kb::wavHeader(o.format, static_cast<std::uint32_t>(size));
+    if (std::fwrite(header.data(), 1, header.size(), f) != header.size()) abandon(errno);
+    std::vector<std::uint8_t> buf;
+    buf.reserve(1 << 20);
+    for (char ch : text) {
+        kb::renderRecordCharacter(buf, static_cast<unsigned char>(ch), morse, tone, rd,
+                                  o.format, sp);
+        if (buf.size() >= (1u << 19)) {
+            if (std::fwrite(buf.data(), 1, buf.size(), f) != buf.size()) abandon(errno);
+            buf.clear();
+        }
+    }
+    if (!buf.empty() && std::fwrite(buf.data(), 1, buf.size(), f) != buf.size()) abandon(errno);
+    if (std::fflush(f) != 0 || fsync(fileno(f)) != 0) abandon(errno);
+    // mkstemp creates 0600; a rendered file is an ordinary user file.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    fchmod(fileno(f), 0666 & ~mask);
+    if (std::fclose(f) != 0) {
+        const int err = errno;
+        ::unlink(tmp.c_str());
+        fail("cannot write '" + o.output + "': " + std::strerror(err));
+    }
+    if (std::rename(tmp.c_str(), o.output.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(tmp.c_str());
+        fail("cannot write '" + o.output + "': " + std::strerror(err));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options o = parse(argc, argv);
+    render(o, readText(o));
+    return 0;
+}
