@@ -64,6 +64,9 @@ unsigned char unicodeToCp1252(char32_t cp) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<unsigned char>(cp);
     for (std::size_t k = 0; k < kHigh.size(); ++k) {
         if (kHigh[k] != 0 && kHigh[k] == cp) return static_cast<unsigned char>(0x80 + k);
+        // The five unassigned bytes came from themselves: give them back unchanged, so
+        // every byte survives the way to Unicode and back.
+        if (kHigh[k] == 0 && cp == 0x80 + k) return static_cast<unsigned char>(cp);
     }
     return NoCp1252Byte;
 }

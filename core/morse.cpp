@@ -77,71 +77,88 @@ CharacterSet characterSet(CharacterClass cls, int localCount, int chosenCount) {
 
 namespace {
 
-bool isShortcutKey(const MorseTable& morse, unsigned char c) {
-    return c != Blank && !morse.hasCode(c);
-}
+struct Expansion {
+    const ShortcutTable& table;
+    std::array<bool, 256> key{};   // characters some slot replaces
+    std::array<bool, 256> open{};  // keys being expanded right now
+    std::size_t reads = 0;
+    std::string& out;
 
-void expandInto(const ShortcutTable& table, const MorseTable& morse, unsigned char c,
-                std::array<bool, 256>& open, std::string& out) {
-    open[c] = true;
-    // Later slots first: each slot's text is inserted right after the key in turn.
-    for (int slot = ShortcutSlots - 1; slot >= 0; --slot) {
-        const Shortcut& s = table[slot];
-        if (s.key.empty() || static_cast<unsigned char>(s.key[0]) != c) continue;
-        for (char ch : s.text) {
-            if (out.size() >= ExpansionMax) break;
-            const auto u = static_cast<unsigned char>(ch);
-            if (!isShortcutKey(morse, u)) {
-                out.push_back(ch);
-            } else if (!open[u]) {
-                expandInto(table, morse, u, open, out);
+    bool full() const { return out.size() >= ExpansionMax || reads >= ExpansionReadMax; }
+
+    void expand(unsigned char c) {
+        open[c] = true;
+        // Later slots first: each slot's text is inserted right after the key in turn.
+        for (int slot = ShortcutSlots - 1; slot >= 0 && !full(); --slot) {
+            const Shortcut& s = table[slot];
+            if (s.key.empty() || static_cast<unsigned char>(s.key[0]) != c) continue;
+            for (char ch : s.text) {
+                if (full()) break;
+                ++reads;
+                const auto u = static_cast<unsigned char>(ch);
+                if (!key[u]) {
+                    out.push_back(ch);
+                } else if (!open[u]) {
+                    expand(u);
+                }
+                // A key already being expanded is dropped: it would never end.
             }
-            // A key already being expanded is dropped: it would never end.
         }
+        open[c] = false;
     }
-    open[c] = false;
-}
+};
 
 }  // namespace
 
 bool expandShortcut(const ShortcutTable& table, const MorseTable& morse, unsigned char c,
                     std::string& out) {
     out.clear();
-    bool found = false;
+    Expansion e{table, {}, {}, 0, out};
+    // A key with a code of its own (or the blank) is sounded, never replaced.
     for (const Shortcut& s : table) {
-        if (!s.key.empty() && static_cast<unsigned char>(s.key[0]) == c) found = true;
+        if (s.key.empty()) continue;
+        const auto k = static_cast<unsigned char>(s.key[0]);
+        if (k != Blank && !morse.hasCode(k)) e.key[k] = true;
     }
-    if (!found) return false;
-    std::array<bool, 256> open{};
-    expandInto(table, morse, c, open, out);
+    if (!e.key[c]) return false;
+    e.expand(c);
     return true;
+}
+
+WalkResult walkFront(std::string& pendingText, const MorseTable& morse,
+                     const ShortcutTable& shortcuts, MaskState& mask, bool fileModeOn,
+                     std::string& currentCode) {
+    if (pendingText.empty()) return WalkResult::Exhausted;
+    const auto c = static_cast<unsigned char>(pendingText.front());
+    if (static_cast<std::int32_t>(c) == mask.startChar && !mask.active) mask.active = true;
+    if (mask.active && fileModeOn) {
+        pendingText.erase(0, 1);
+        if (static_cast<std::int32_t>(c) == mask.endChar) mask.active = false;
+        return WalkResult::Skipped;
+    }
+    if (c == Blank || morse.hasCode(c)) {
+        currentCode = morse[c];
+        return WalkResult::Sound;
+    }
+    std::string expansion;
+    if (expandShortcut(shortcuts, morse, c, expansion)) {
+        pendingText.replace(0, 1, expansion);
+    } else {
+        pendingText.erase(0, 1);
+    }
+    return WalkResult::Skipped;
 }
 
 WalkResult walkStep(std::string& pendingText, const MorseTable& morse,
                     const ShortcutTable& shortcuts, MaskState& mask, bool fileModeOn,
                     std::string& currentCode) {
-    std::string expansion;
     // Expanded text holds no shortcut key any more (expandShortcut resolves them all), so
-    // every pass of this loop shortens the unexpanded part of the queue: the walk ends.
-    while (!pendingText.empty()) {
-        const auto c = static_cast<unsigned char>(pendingText.front());
-        if (static_cast<std::int32_t>(c) == mask.startChar && !mask.active) mask.active = true;
-        if (mask.active && fileModeOn) {
-            pendingText.erase(0, 1);
-            if (static_cast<std::int32_t>(c) == mask.endChar) mask.active = false;
-            continue;
-        }
-        if (c == Blank || morse.hasCode(c)) {
-            currentCode = morse[c];
-            return WalkResult::Sound;
-        }
-        if (expandShortcut(shortcuts, morse, c, expansion)) {
-            pendingText.replace(0, 1, expansion);
-        } else {
-            pendingText.erase(0, 1);
-        }
+    // every skip shortens the unexpanded part of the queue: the walk ends.
+    for (;;) {
+        const WalkResult r =
+            walkFront(pendingText, morse, shortcuts, mask, fileModeOn, currentCode);
+        if (r != WalkResult::Skipped) return r;
     }
-    return WalkResult::Exhausted;
 }
 
 }  // namespace kb

@@ -77,10 +77,14 @@ using ShortcutTable = std::array<Shortcut, ShortcutSlots>;
 
 // A shortcut key's replacement, with every key inside it replaced in turn. A key met
 // again inside its own expansion (directly or through other shortcuts) is dropped there,
-// and the result is cut at ExpansionMax characters, so expansion always ends. When
-// several slots carry the key, the later slot's text comes first. Returns false when c
-// is no slot's key.
+// the result is cut at ExpansionMax characters and at most ExpansionReadMax characters of
+// shortcut text are read, so expansion always ends, and ends quickly even when keys
+// expand into further keys that sound nothing. When several slots carry the key, the
+// later slot's text comes first. Code-less characters that are no key stay in the result
+// (the walk drops them, and a masked stretch's delimiters keep their meaning). Returns
+// false when c is no slot's key.
 inline constexpr std::size_t ExpansionMax = 4096;
+inline constexpr std::size_t ExpansionReadMax = 8 * ExpansionMax;
 bool expandShortcut(const ShortcutTable& table, const MorseTable& morse, unsigned char c,
                     std::string& out);
 
@@ -94,7 +98,16 @@ struct MaskState {
 inline constexpr std::string_view InitialCurrentCode = "..--..";
 inline constexpr unsigned char Blank = 32;
 
-enum class WalkResult { Sound, Exhausted };
+enum class WalkResult { Sound, Exhausted, Skipped };
+
+// One pass of the walk over the front character: Sound (its code, empty for a blank,
+// goes to currentCode; it stays at the front), Skipped (it was taken off the front, or a
+// shortcut key was replaced there by its expansion) or Exhausted (the queue is empty).
+// The playback engine calls this per character so that skipped characters count in the
+// replay highlight.
+WalkResult walkFront(std::string& pendingText, const MorseTable& morse,
+                     const ShortcutTable& shortcuts, MaskState& mask, bool fileModeOn,
+                     std::string& currentCode);
 
 // One walk step over the text queue: drops code-less characters (expanding shortcut
 // keys in place) and masked stretches of file text from its front until the front

@@ -6,6 +6,7 @@
 // file is written beside its final name and renamed into place only when complete, so a
 // failure never leaves a partial file that looks finished.
 
+#include <fcntl.h>
 #include <getopt.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,12 +15,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <limits>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "audio/synthesis.h"
@@ -65,9 +63,19 @@ long parseInt(const char* option, const char* value, long min, long max) {
     return v;
 }
 
-bool readAll(std::istream& in, std::string& out) {
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+// Reads a descriptor to its end. Plain read() so that every failure (a directory, an I/O
+// error) comes back as errno instead of an exception or a silently short text.
+bool readAll(int fd, std::string& out) {
+    char chunk[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n == 0) return true;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        out.append(chunk, static_cast<std::size_t>(n));
+    }
 }
 
 struct Options {
@@ -103,8 +111,9 @@ Options parse(int argc, char** argv) {
     opterr = 0;
     int c;
     // A leading '-' in the option string would take negative levels ("--level -6") as
-    // the next option; getopt_long reads a required argument as is, so they work.
-    while ((c = getopt_long(argc, argv, "o:i:h", kLong, nullptr)) != -1) {
+    // the next option; getopt_long reads a required argument as is, so they work. The
+    // leading ':' makes a missing value come back as ':' rather than as unknown.
+    while ((c = getopt_long(argc, argv, ":o:i:h", kLong, nullptr)) != -1) {
         switch (c) {
             case 'o': o.output = optarg; break;
             case 'i': o.input = optarg; break;
@@ -144,7 +153,13 @@ Options parse(int argc, char** argv) {
             case 'h': std::cout << kUsage; std::exit(0);
             case ':':
                 fail(std::string("option '") + argv[optind - 1] + "' needs a value");
-            default: fail(std::string("unknown option '") + argv[optind - 1] + "'; see --help");
+            default: {
+                // A short option inside a group ("-xo") is only known by optopt.
+                const std::string name = optopt > 0 && optopt < 256
+                                             ? std::string("-") + static_cast<char>(optopt)
+                                             : std::string(argv[optind - 1]);
+                fail("unknown option '" + name + "'; see --help");
+            }
         }
     }
     if (o.output.empty()) fail("no output file given (-o FILE); see --help");
@@ -161,17 +176,28 @@ Options parse(int argc, char** argv) {
 }
 
 std::string readText(const Options& o) {
-    if (o.textFromArgs) return o.text;
-    std::string raw;
-    if (o.input) {
-        std::ifstream in(*o.input, std::ios::binary);
-        if (!in || !readAll(in, raw)) {
-            fail("cannot read '" + *o.input + "': " + std::strerror(errno));
+    std::string text;
+    if (o.textFromArgs) {
+        text = o.text;
+    } else {
+        std::string raw;
+        if (o.input) {
+            const int fd = ::open(o.input->c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0 || !readAll(fd, raw)) {
+                const int err = errno;
+                if (fd >= 0) ::close(fd);
+                fail("cannot read '" + *o.input + "': " + std::strerror(err));
+            }
+            ::close(fd);
+        } else if (!readAll(STDIN_FILENO, raw)) {
+            fail(std::string("cannot read standard input: ") + std::strerror(errno));
         }
-    } else if (!readAll(std::cin, raw)) {
-        fail("cannot read standard input");
+        text = kb::decodeTextFile(raw);
     }
-    return kb::decodeTextFile(raw);
+    // As the recorder does for an empty text box: an empty text is refused, not written
+    // as a header-only file.
+    if (text.empty()) fail("nothing to record: the text is empty");
+    return text;
 }
 
 // Writes the whole file to a temporary beside the output, then renames it into place.
