@@ -1,10 +1,35 @@
+// Keybird: the program. Builds the real devices and hands them to the main window.
+
 #include <QApplication>
-#include <QLabel>
+#include <string>
+#include <vector>
+
+#include "app/app_shell.h"
+#include "audio/portaudio_wave_out.h"
+#include "audio/wave_out_notifier.h"
+#include "ui/form1.h"
+#include "ui/ui_services.h"
+
+#include "core/random_int.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QLabel w("KEYBIRD 3.1.7 - THE  MORSE  CODE  TEACHER  &  TRAINER");
-    w.setWindowTitle("KEYBIRD 3.1.7 - THE  MORSE  CODE  TEACHER  &  TRAINER");
-    w.show();
-    return app.exec();
+    QApplication::setApplicationName(QStringLiteral("Keybird"));
+
+    kb::PortAudioWaveOut waveOut;
+    kb::WaveOutNotifier notifier(waveOut);
+    kb::QtUiServices ui;
+
+    kb::FormDevices devices;
+    devices.waveOut = &waveOut;
+    devices.ui = &ui;
+    devices.randomSeed = kb::clockSeed();
+    for (int k = 1; k < argc; ++k) devices.arguments.emplace_back(argv[k]);
+
+    kb::TForm1 form(devices);
+    form.shell().FormCreate();
+    form.show();
+    const int rc = QApplication::exec();
+    notifier.drainNow();
+    return rc;
 }

@@ -46,19 +46,19 @@ CharacterList::CharacterList() {
     static constexpr std::string_view kFixed = "abcdefghijklmnopqrstuvwxyz0123456789.,?/+'-=";
     static_assert(kFixed.size() == FixedCharacterCount);
     for (std::size_t k = 0; k < kFixed.size(); ++k) {
-        slots[k] = static_cast<unsigned char>(kFixed[k]);
+        entries[k] = static_cast<unsigned char>(kFixed[k]);
     }
 }
 
 bool CharacterList::addLocal(unsigned char c) {
     if (localCount >= MaxLocalCharacters) return false;
-    slots[LocalCharacterSlot + localCount] = lowerCp1252(c);
+    entries[LocalCharacterSlot + localCount] = lowerCp1252(c);
     ++localCount;
     return true;
 }
 
 void CharacterList::clearLocal() {
-    for (int k = 0; k < MaxLocalCharacters; ++k) slots[LocalCharacterSlot + k] = 0;
+    for (int k = 0; k < MaxLocalCharacters; ++k) entries[LocalCharacterSlot + k] = 0;
     localCount = 0;
 }
 

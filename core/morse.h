@@ -45,7 +45,7 @@ inline constexpr int CharacterListSize = 141;
 
 struct CharacterList {
     CharacterList();  // fixed entries filled, the rest 0
-    std::array<std::int32_t, CharacterListSize> slots{};
+    std::array<std::int32_t, CharacterListSize> entries{};
     int localCount = 0;  // LocalCharacterCount
 
     // Appends a local character (held lower-case when it has a lower-case form).

@@ -1,0 +1,80 @@
+#include "app/app_shell.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+
+#include "app/command_line.h"
+#include "audio/playback_engine.h"
+#include "ui/form1.h"
+#include "ui/timing_controls.h"
+#include "ui/typed_text_edit.h"
+#include "ui/ui_services.h"
+
+namespace kb {
+
+AppShell::AppShell(TForm1& form) : f_(form) {}
+
+void AppShell::FormCreate() {
+    MainState& s = f_.state();
+    s.speedFactor = speedFactor(f_.UpDownVitesse->value());
+    s.wordSpacingFactor = 1;
+    f_.applyLanguage();
+    if (readSettings) readSettings();
+
+    const CommandLine cl = parseCommandLine(f_.arguments());
+    if (cl.speed) f_.UpDownVitesse->setValue(*cl.speed);
+    // The language and serial-port switches take effect once their owners exist.
+
+    f_.ButtonReplayText->setText(QString::fromUtf8(f_.texts().shared.replayTextCaption));
+    f_.timing().refreshSpeedTexts();
+
+    s.weightRatio = 3;
+    s.fileModeOn = s.randomModeOn = s.typedLive = s.typedReplayOn = s.quizOn = false;
+    s.quickGenerate = false;
+    f_.ButtonContinueFile->hide();
+    f_.ButtonPlayFile->show();
+    s.currentCode = std::string(InitialCurrentCode);
+    s.pendingText.clear();
+    s.readyForNext = true;
+    s.silentMode = false;
+    f_.engine().openOutputDevice();
+}
+
+void AppShell::ButtonQuitterClick() {
+    if (f_.closeOpenSidePanel()) return;
+    f_.TimerBoucle->stop();
+    if (!f_.ui().confirm(&f_, QString::fromUtf8(f_.texts().shared.msgQuitConfirm))) return;
+    shutDown();
+    f_.ui().terminate();
+}
+
+void AppShell::FormClose() {
+    if (f_.state().closing) return;
+    shutDown();
+}
+
+void AppShell::MenuOutilsQuitClick() {
+    shutDown();
+    f_.ui().terminate();
+}
+
+void AppShell::shutDown() {
+    MainState& s = f_.state();
+    s.pendingText.clear();
+    s.inputHeldByMonitor = false;
+    s.quitting = true;
+    // Stop at once: what is queued is cut, and a late notice finds Quitting set.
+    if (!s.silentMode) {
+        f_.waveOut().reset();
+        f_.waveOut().close();
+    }
+    f_.Timer1->stop();
+    f_.TimerTXDelay->stop();
+    f_.keying().shutdown();
+    s.closing = true;
+    if (writeSettings) writeSettings();
+}
+
+}  // namespace kb

@@ -1,0 +1,36 @@
+#pragma once
+// Start-up and the three ways out: the Quit button (with its question), closing the
+// window, and Tools/Quit. They release the devices and the transmitter in their own
+// orders and save the settings. GUI thread only.
+
+#include <functional>
+
+namespace kb {
+
+class TForm1;
+
+class AppShell {
+public:
+    explicit AppShell(TForm1& form);
+
+    // The main window's creation steps, once its widgets exist.
+    void FormCreate();
+    void ButtonQuitterClick();
+    // The window's close event; returns after the shutdown has run (or at once when a
+    // way out already ran it).
+    void FormClose();
+    void MenuOutilsQuitClick();
+
+    // Reads and writes the settings file; set by the program, left empty in tests that
+    // run without one.
+    std::function<void()> readSettings;
+    std::function<void()> writeSettings;
+
+private:
+    // Releases the devices and the transmitter and saves the settings.
+    void shutDown();
+
+    TForm1& f_;
+};
+
+}  // namespace kb

@@ -1,0 +1,460 @@
+#include "ui/form1.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/app_shell.h"
+#include "audio/playback_engine.h"
+#include "modes/typed_text.h"
+#include "ui/timing_controls.h"
+#include "ui/typed_text_edit.h"
+#include "ui/ui_services.h"
+
+namespace kb {
+
+namespace {
+
+template <typename W>
+W* named(W* w, const char* name) {
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+QAction* namedAction(QObject* parent, const char* name, const char* caption) {
+    auto* a = new QAction(QString::fromUtf8(caption), parent);
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+}
+
+QPixmap lampPixmap(bool on) {
+    QPixmap pm(20, 20);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::darkGray, 1.5));
+    p.setBrush(on ? QColor(255, 40, 30) : QColor(90, 20, 20));
+    p.drawEllipse(QRectF(2, 2, 16, 16));
+    if (on) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(255, 200, 190));
+        p.drawEllipse(QRectF(6, 5, 5, 4));
+    }
+    return pm;
+}
+
+// The window's emblem: a straight key over a dot and a dash.
+QPixmap logoPixmap() {
+    QPixmap pm(33, 33);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(30, 60, 120));
+    p.setPen(Qt::NoPen);
+    p.drawRoundedRect(QRectF(1, 1, 31, 31), 5, 5);
+    p.setBrush(QColor(250, 220, 90));
+    p.drawEllipse(QRectF(6, 20, 6, 6));
+    p.drawRoundedRect(QRectF(15, 21, 13, 4), 2, 2);
+    p.setPen(QPen(QColor(250, 250, 250), 2.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(7, 13), QPointF(26, 9));
+    p.drawLine(QPointF(16, 11), QPointF(16, 16));
+    return pm;
+}
+
+}  // namespace
+
+TForm1::TForm1(const FormDevices& devices, QWidget* parent)
+    : QMainWindow(parent),
+      waveOut_(devices.waveOut),
+      ownKeying_(devices.keying ? nullptr : std::make_unique<NoTransmitter>()),
+      keying_(devices.keying ? devices.keying : ownKeying_.get()),
+      ui_(devices.ui),
+      texts_(&languageTexts(Language::English)),
+      arguments_(devices.arguments) {
+    setObjectName(QStringLiteral("Form1"));
+    // A system menu and a minimise button, no maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+
+    engine_ = std::make_unique<PlaybackEngine>(*this);
+    typed_ = std::make_unique<TypedTextMode>(*this);
+    timing_ = std::make_unique<TimingControls>(*this);
+    shell_ = std::make_unique<AppShell>(*this);
+
+    auto* central = new QWidget(this);
+    auto* row = new QHBoxLayout(central);
+    auto* column = new QWidget(central);
+    buildLeftColumn(column);
+    row->addWidget(column, 0);
+    RightArea = named(new QWidget(central), "RightArea");
+    row->addWidget(RightArea, 1);
+    setCentralWidget(central);
+    buildRightArea();
+    buildMenus();
+
+    Timer1 = named(new QTimer(this), "Timer1");
+    Timer1->setInterval(500);
+    TimerBoucle = named(new QTimer(this), "TimerBoucle");
+    TimerBoucle->setInterval(5000);
+    TimerTXDelay = named(new QTimer(this), "TimerTXDelay");
+    TimerTXDelay->setInterval(100);
+
+    wire();
+    waveOut_->setNoticeHandler([this](const WaveOutNotice& n) { engine_->onNotice(n); });
+
+    // The window starts at its classic 646 x 490, grown to whatever the fonts need.
+    const QSize classic(646, 490);
+    resize(classic.expandedTo(sizeHint()));
+    Editcaractere->setFocus();
+}
+
+TForm1::~TForm1() {
+    waveOut_->setNoticeHandler(nullptr);
+}
+
+void TForm1::buildLeftColumn(QWidget* column) {
+    auto* v = new QVBoxLayout(column);
+    v->setContentsMargins(0, 0, 0, 0);
+
+    Panel1 = named(new QFrame(column), "Panel1");
+    Panel1->setFrameShape(QFrame::StyledPanel);
+    auto* p1 = new QGridLayout(Panel1);
+    Label1 = named(new QLabel(Panel1), "Label1");
+    Editcaractere = named(new TypedTextEdit(*this, Panel1), "Editcaractere");
+    Editcaractere->setMinimumWidth(200);
+    SpeedButtonRAZtext = named(new QToolButton(Panel1), "SpeedButtonRAZtext");
+    SpeedButtonRAZtext->setText(QStringLiteral("\u2715"));
+    p1->addWidget(Label1, 0, 0, 1, 2);
+    p1->addWidget(Editcaractere, 1, 0);
+    p1->addWidget(SpeedButtonRAZtext, 1, 1);
+    auto* msgRow = new QHBoxLayout;
+    LabelMsg = named(new QLabel(QStringLiteral("MSG # >>"), Panel1), "LabelMsg");
+    msgRow->addWidget(LabelMsg);
+    for (int k = 0; k < 6; ++k) {
+        const QByteArray name = "ButtonMsg" + QByteArray::number(k + 1);
+        ButtonMsg[k] = named(new QPushButton(QString::number(k + 1), Panel1), name.constData());
+        ButtonMsg[k]->setFixedWidth(ButtonMsg[k]->fontMetrics().horizontalAdvance(QStringLiteral("MM")) + 8);
+        msgRow->addWidget(ButtonMsg[k]);
+    }
+    msgRow->addStretch();
+    p1->addLayout(msgRow, 2, 0, 1, 2);
+    v->addWidget(Panel1);
+
+    auto* middle = new QHBoxLayout;
+    GroupBoxControls = named(new QGroupBox(column), "GroupBoxControls");
+    auto* gc = new QVBoxLayout(GroupBoxControls);
+    ButtonReplayText = named(new QPushButton(GroupBoxControls), "ButtonReplayText");
+    ButtonReplayText->setCheckable(true);
+    ButtonReplayText->setEnabled(false);
+    ButtonPlayFile = named(new QPushButton(GroupBoxControls), "ButtonPlayFile");
+    ButtonPlayFile->setCheckable(true);
+    ButtonPlayFile->setEnabled(false);
+    ButtonContinueFile = named(new QPushButton(GroupBoxControls), "ButtonContinueFile");
+    ButtonContinueFile->setCheckable(true);
+    ButtonContinueFile->setEnabled(false);
+    ButtonContinueFile->hide();
+    ButtonQuitter = named(new QPushButton(GroupBoxControls), "ButtonQuitter");
+    ButtonStop = named(new QPushButton(QStringLiteral("Stop"), GroupBoxControls), "ButtonStop");
+    ButtonStop->hide();
+    Label8 = named(new QLabel(GroupBoxControls), "Label8");
+    UpDownVitesse = named(new QSpinBox(GroupBoxControls), "UpDownVitesse");
+    UpDownVitesse->setRange(MinSpeed, MaxSpeed);
+    UpDownVitesse->setValue(12);
+    EditVitesse = named(UpDownVitesse->findChild<QLineEdit*>(), "EditVitesse");
+    EditVitesse->setReadOnly(true);
+    Label6 = named(new QLabel(GroupBoxControls), "Label6");
+    UpDownAmplitude = named(new QSpinBox(GroupBoxControls), "UpDownAmplitude");
+    UpDownAmplitude->setRange(MinLevelDb, MaxLevelDb);
+    UpDownAmplitude->setSingleStep(3);
+    UpDownAmplitude->setValue(DefaultLevelDb);
+    EditAmplitude = named(UpDownAmplitude->findChild<QLineEdit*>(), "EditAmplitude");
+    EditAmplitude->setReadOnly(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{ButtonReplayText, ButtonPlayFile,
+                                                       ButtonContinueFile, ButtonQuitter,
+                                                       ButtonStop, Label8, UpDownVitesse, Label6,
+                                                       UpDownAmplitude}) {
+        gc->addWidget(w);
+    }
+    gc->addStretch();
+    middle->addWidget(GroupBoxControls);
+
+    auto* right = new QVBoxLayout;
+    GroupBoxChoix = named(new QGroupBox(column), "GroupBoxChoix");
+    auto* gch = new QVBoxLayout(GroupBoxChoix);
+    RadioButtonAlphabet = named(new QRadioButton(GroupBoxChoix), "RadioButtonAlphabet");
+    RadioButtonCodeQ = named(new QRadioButton(GroupBoxChoix), "RadioButtonCodeQ");
+    RadioButtonAbrev = named(new QRadioButton(GroupBoxChoix), "RadioButtonAbrev");
+    RadioButtonRandom = named(new QRadioButton(GroupBoxChoix), "RadioButtonRandom");
+    RadioButtonFile = named(new QRadioButton(GroupBoxChoix), "RadioButtonFile");
+    RadioButtonQuiz = named(new QRadioButton(GroupBoxChoix), "RadioButtonQuiz");
+    RadioButtonMonitor = named(new QRadioButton(GroupBoxChoix), "RadioButtonMonitor");
+    for (QRadioButton* r : {RadioButtonAlphabet, RadioButtonCodeQ, RadioButtonAbrev,
+                            RadioButtonRandom, RadioButtonFile, RadioButtonQuiz,
+                            RadioButtonMonitor}) {
+        gch->addWidget(r);
+    }
+    RadioButtonAlphabet->setChecked(true);
+    right->addWidget(GroupBoxChoix);
+
+    auto* lampRow = new QHBoxLayout;
+    OnairBox = named(new QGroupBox(column), "OnairBox");
+    auto* ob = new QHBoxLayout(OnairBox);
+    LedOff = named(new QLabel(OnairBox), "LedOff");
+    LedOff->setPixmap(lampPixmap(false));
+    LedOn = named(new QLabel(OnairBox), "LedOn");
+    LedOn->setPixmap(lampPixmap(true));
+    LedOn->hide();
+    ob->addWidget(LedOff);
+    ob->addWidget(LedOn);
+    lampRow->addWidget(OnairBox);
+    Image1 = named(new QLabel(column), "Image1");
+    Image1->setPixmap(logoPixmap());
+    Image1->setFixedSize(33, 33);
+    lampRow->addWidget(Image1);
+    right->addLayout(lampRow);
+    right->addStretch();
+    middle->addLayout(right);
+    v->addLayout(middle);
+
+    Panel2 = named(new QFrame(column), "Panel2");
+    Panel2->setFrameShape(QFrame::StyledPanel);
+    auto* p2 = new QHBoxLayout(Panel2);
+    Label5 = named(new QLabel(Panel2), "Label5");
+    Label5->setWordWrap(true);
+    p2->addWidget(Label5);
+    v->addWidget(Panel2);
+
+    Button1 = named(new QPushButton(QStringLiteral("Start"), column), "Button1");
+    Button1->hide();
+}
+
+void TForm1::buildRightArea() {
+    RightArea->setMinimumSize(385, 425);
+    auto* v = new QVBoxLayout(RightArea);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->addStretch();
+
+    PanelEspace = named(new QFrame(RightArea), "PanelEspace");
+    PanelEspace->setFrameShape(QFrame::Panel);
+    PanelEspace->setFrameShadow(QFrame::Raised);
+    auto* pe = new QVBoxLayout(PanelEspace);
+    auto* title = named(new QLabel(PanelEspace), "PanelEspaceTitle");
+    title->setAlignment(Qt::AlignCenter);
+    title->setAutoFillBackground(true);
+    title->setBackgroundRole(QPalette::Highlight);
+    title->setForegroundRole(QPalette::HighlightedText);
+    pe->addWidget(title);
+    SpinEditEspace = named(new QSpinBox(PanelEspace), "SpinEditEspace");
+    SpinEditEspace->setRange(MinSpacing, MaxSpacing);
+    SpinEditEspace->setValue(1);
+    SpinEditEspace->findChild<QLineEdit*>()->setReadOnly(true);
+    pe->addWidget(SpinEditEspace, 0, Qt::AlignHCenter);
+    LabelVitesseCorrigee = named(new QLabel(PanelEspace), "LabelVitesseCorrigee");
+    LabelVitesseCorrigee->setAlignment(Qt::AlignCenter);
+    pe->addWidget(LabelVitesseCorrigee);
+    BitBtnOKEspace = named(new QPushButton(QStringLiteral("OK"), PanelEspace), "BitBtnOKEspace");
+    pe->addWidget(BitBtnOKEspace, 0, Qt::AlignHCenter);
+    PanelEspace->hide();
+    v->addWidget(PanelEspace);
+    sidePanels_.push_back(PanelEspace);
+}
+
+void TForm1::buildMenus() {
+    QMenuBar* bar = menuBar();
+
+    MenuOutils = named(bar->addMenu(QString()), "MenuOutils");
+    MenuOutilsQuit = namedAction(this, "MenuOutilsQuit", "&Quit");
+    MenuOutils->addAction(MenuOutilsQuit);
+
+    MenuComm = named(bar->addMenu(QString()), "MenuComm");
+    Spacing1 = namedAction(this, "Spacing1", "&Spacing between characters");
+    Spacing1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F1));
+    MenuComm->addAction(Spacing1);
+
+    MenuEspaceMot = named(MenuComm->addMenu(QString()), "MenuEspaceMot");
+    auto* wordGroup = new QActionGroup(this);
+    for (int k = 0; k < 4; ++k) {
+        const QByteArray name = "MenuEspaceMot" + QByteArray::number(k + 1);
+        const QByteArray caption = "x " + QByteArray::number(k + 1);
+        MenuEspaceMotN[k] = namedAction(this, name.constData(), caption.constData());
+        MenuEspaceMotN[k]->setCheckable(true);
+        wordGroup->addAction(MenuEspaceMotN[k]);
+        MenuEspaceMot->addAction(MenuEspaceMotN[k]);
+    }
+    MenuEspaceMotN[0]->setChecked(true);
+
+    Poids = named(MenuComm->addMenu(QString()), "Poids");
+    auto* weightGroup = new QActionGroup(this);
+    Poids31 = namedAction(this, "Poids31", "&3/1 normal");
+    Poids41 = namedAction(this, "Poids41", "&4/1");
+    Poids51 = namedAction(this, "Poids51", "&5/1");
+    for (QAction* a : {Poids31, Poids41, Poids51}) {
+        a->setCheckable(true);
+        weightGroup->addAction(a);
+        Poids->addAction(a);
+    }
+    Poids31->setChecked(true);
+
+    MenuTextreplay = named(MenuComm->addMenu(QString()), "MenuTextreplay");
+    MenuDelayedPlay = namedAction(this, "MenuDelayedPlay", "&Delayed Play");
+    MenuDelayedPlay->setCheckable(true);
+    MenuDelayedPlay->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F7));
+    MenuTextreplay->addAction(MenuDelayedPlay);
+    MenuContinuous = named(MenuTextreplay->addMenu(QString()), "MenuContinuous");
+    MenuContinuous->menuAction()->setCheckable(true);
+    auto* loopGroup = new QActionGroup(this);
+    MenuNoBoucle = namedAction(this, "MenuNoBoucle", "No");
+    MenuStanby1s = namedAction(this, "MenuStanby1s", "Standby 1s");
+    MenuStandby10s = namedAction(this, "MenuStandby10s", "Standby 10s");
+    MenuStandby60s = namedAction(this, "MenuStandby60s", "Standby 1mn");
+    menuStandby300s = namedAction(this, "menuStandby300s", "Standby 5mn");
+    for (QAction* a : {MenuNoBoucle, MenuStanby1s, MenuStandby10s, MenuStandby60s,
+                       menuStandby300s}) {
+        a->setCheckable(true);
+        loopGroup->addAction(a);
+        MenuContinuous->addAction(a);
+    }
+    MenuNoBoucle->setChecked(true);
+
+    // Hidden menus: their items only carry keys that act while the window has the focus.
+    UpSpeed = namedAction(this, "UpSpeed", "UpSpeed");
+    UpSpeed->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+    DownSpeed = namedAction(this, "DownSpeed", "DownSpeed");
+    DownSpeed->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    UpVolume = namedAction(this, "UpVolume", "UpVolume");
+    UpVolume->setShortcut(QKeySequence(Qt::ALT | Qt::Key_U));
+    DownVolume = namedAction(this, "DownVolume", "DownVolume");
+    DownVolume->setShortcut(QKeySequence(Qt::ALT | Qt::Key_D));
+    for (QAction* a : {UpSpeed, DownSpeed, UpVolume, DownVolume}) {
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);
+    }
+}
+
+void TForm1::wire() {
+    connect(Button1, &QPushButton::clicked, this, [this] { engine_->StartClick(); });
+    connect(ButtonStop, &QPushButton::pressed, this, [this] { engine_->ButtonStopClick(); });
+    connect(ButtonQuitter, &QPushButton::clicked, this, [this] { shell_->ButtonQuitterClick(); });
+    connect(MenuOutilsQuit, &QAction::triggered, this, [this] { shell_->MenuOutilsQuitClick(); });
+    connect(Timer1, &QTimer::timeout, this, [this] { engine_->Timer1Timer(); });
+    connect(TimerBoucle, &QTimer::timeout, this, [this] { engine_->TimerBoucleTimer(); });
+    connect(TimerTXDelay, &QTimer::timeout, this, [this] { engine_->TimerTXDelayTimer(); });
+    connect(MenuNoBoucle, &QAction::triggered, this, [this] { engine_->MenuNoBoucleClick(); });
+    const std::pair<QAction*, int> standby[] = {{MenuStanby1s, 1000},
+                                                {MenuStandby10s, 10000},
+                                                {MenuStandby60s, 60000},
+                                                {menuStandby300s, 300000}};
+    for (const auto& [action, ms] : standby) {
+        connect(action, &QAction::triggered, this, [this, ms] { engine_->MenuStandbyClick(ms); });
+    }
+
+    connect(Editcaractere, &QLineEdit::textChanged, this, [this] { typed_->EditcaractereChange(); });
+    connect(ButtonReplayText, &QPushButton::clicked, this, [this] { typed_->ButtonReplayTextClick(); });
+    connect(SpeedButtonRAZtext, &QToolButton::clicked, this, [this] { typed_->SpeedButtonRAZtextClick(); });
+
+    connect(UpDownVitesse, &QSpinBox::valueChanged, this, [this] { timing_->UpDownVitesseClick(); });
+    connect(SpinEditEspace, &QSpinBox::valueChanged, this, [this] { timing_->SpinEditEspaceChange(); });
+    connect(UpDownAmplitude, &QSpinBox::valueChanged, this, [this] { timing_->UpDownAmplitudeClick(); });
+    for (int k = 0; k < 4; ++k) {
+        connect(MenuEspaceMotN[k], &QAction::triggered, this, [this, k] { timing_->MenuEspaceMotClick(k + 1); });
+    }
+    connect(Poids31, &QAction::triggered, this, [this] { timing_->PoidsClick(3); });
+    connect(Poids41, &QAction::triggered, this, [this] { timing_->PoidsClick(4); });
+    connect(Poids51, &QAction::triggered, this, [this] { timing_->PoidsClick(5); });
+    connect(UpSpeed, &QAction::triggered, this, [this] { timing_->UpSpeedClick(); });
+    connect(DownSpeed, &QAction::triggered, this, [this] { timing_->DownSpeedClick(); });
+    connect(UpVolume, &QAction::triggered, this, [this] { timing_->UpVolumeClick(); });
+    connect(DownVolume, &QAction::triggered, this, [this] { timing_->DownVolumeClick(); });
+    connect(Spacing1, &QAction::triggered, this, [this] { timing_->Spacing1Click(); });
+    connect(BitBtnOKEspace, &QPushButton::clicked, this, [this] { timing_->BitBtnOKEspaceClick(); });
+}
+
+void TForm1::showStop(bool stop) {
+    ButtonStop->setVisible(stop);
+    ButtonQuitter->setVisible(!stop);
+}
+
+void TForm1::setActivityControlsEnabled(bool enabled, bool random) {
+    for (QRadioButton* r : {RadioButtonAlphabet, RadioButtonCodeQ, RadioButtonAbrev,
+                            RadioButtonFile, RadioButtonQuiz, RadioButtonMonitor}) {
+        r->setEnabled(enabled);
+    }
+    if (random || enabled) RadioButtonRandom->setEnabled(enabled);
+    for (QPushButton* b : ButtonMsg) b->setEnabled(enabled);
+}
+
+void TForm1::refreshLamp() {
+    const bool on = keying_->onAir();
+    LedOn->setVisible(on);
+    LedOff->setVisible(!on);
+}
+
+void TForm1::applyLanguage() {
+    setWindowTitle(QString::fromUtf8(texts_->title));
+    Label5->setText(QString::fromUtf8(texts_->banner));
+    for (const CaptionEntry& e : texts_->captions) {
+        const QString name = QString::fromLatin1(e.control);
+        const QString text = QString::fromUtf8(e.text);
+        if (QWidget* w = findChild<QWidget*>(name)) {
+            if (e.property == TextProperty::Hint) {
+                w->setToolTip(text);
+            } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+                b->setText(text);
+            } else if (auto* l = qobject_cast<QLabel*>(w)) {
+                l->setText(text);
+            } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
+                g->setTitle(text);
+            } else if (auto* m = qobject_cast<QMenu*>(w)) {
+                m->setTitle(text);
+            }
+        } else if (auto* a = findChild<QAction*>(name)) {
+            if (e.property == TextProperty::Hint) {
+                a->setToolTip(text);
+                a->setStatusTip(text);
+            } else {
+                a->setText(text);
+            }
+        }
+    }
+    ButtonReplayText->setText(QString::fromUtf8(state_.replayCaptionState
+                                                    ? texts_->shared.replayTextCaption
+                                                    : texts_->shared.resumeTextCaption));
+}
+
+bool TForm1::closeOpenSidePanel() {
+    for (QWidget* panel : sidePanels_) {
+        if (!panel->isHidden()) {
+            if (panel == PanelEspace) BitBtnOKEspace->click();
+            return true;
+        }
+    }
+    return false;
+}
+
+void TForm1::openSidePanel(QWidget* panel) {
+    closeOpenSidePanel();
+    panel->show();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    shell_->FormClose();
+    event->accept();
+}
+
+}  // namespace kb

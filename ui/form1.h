@@ -1,0 +1,195 @@
+#pragma once
+// The main window. It owns the widgets (each named as its objectName, so tests and the
+// language tables find them), the run-time state and the controllers; it wires signals
+// to the controllers' handlers and decides nothing itself. Each controller keeps its
+// behaviour in its own folder: PlaybackEngine (audio/), TypedTextMode (modes/),
+// TimingControls (ui/), AppShell (app/). GUI thread only.
+
+#include <QMainWindow>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_state.h"
+#include "app/transmitter.h"
+#include "audio/synthesis.h"
+#include "audio/wave_out.h"
+#include "core/morse.h"
+#include "ui/texts.h"
+
+class QAction;
+class QActionGroup;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QTimer;
+class QToolButton;
+class QWidget;
+
+namespace kb {
+
+class AppShell;
+class PlaybackEngine;
+class TimingControls;
+class TypedTextMode;
+class TypedTextEdit;
+class UiServices;
+
+// Everything the window needs from outside, handed in so tests can use fakes.
+struct FormDevices {
+    WaveOut* waveOut = nullptr;             // required
+    TransmitterKeying* keying = nullptr;    // nullptr: no transmitter
+    UiServices* ui = nullptr;               // required
+    std::vector<std::string> arguments;     // the command line, program name excluded
+    std::uint32_t randomSeed = 0;
+};
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TForm1(const FormDevices& devices, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // --- State and tables -------------------------------------------------------------
+    MainState& state() { return state_; }
+    MorseTable& morse() { return morse_; }
+    ShortcutTable& shortcuts() { return shortcuts_; }
+    CharacterList& characters() { return characters_; }
+    SoundTables& soundTables() { return soundTables_; }
+    CharBuffer& charBuffer() { return charBuffer_; }
+    KeyingSchedule& keyingSchedule() { return keyingSchedule_; }
+    WaveOut& waveOut() { return *waveOut_; }
+    TransmitterKeying& keying() { return *keying_; }
+    UiServices& ui() { return *ui_; }
+    const LanguageTexts& texts() const { return *texts_; }
+    const std::vector<std::string>& arguments() const { return arguments_; }
+
+    PlaybackEngine& engine() { return *engine_; }
+    TypedTextMode& typed() { return *typed_; }
+    TimingControls& timing() { return *timing_; }
+    AppShell& shell() { return *shell_; }
+
+    // --- Helpers the controllers share --------------------------------------------------
+    // Shows Stop in place of Quit, or the other way round.
+    void showStop(bool stop);
+    // Enables or disables the controls that would start another activity: the mode radio
+    // buttons (the random one only when `random` is true) and the message buttons.
+    void setActivityControlsEnabled(bool enabled, bool random = true);
+    // The "On air" lamp follows the transmitter.
+    void refreshLamp();
+    // Writes every caption and hint of the current language.
+    void applyLanguage();
+    // Closes an open side panel through its own exit; true when one was open.
+    bool closeOpenSidePanel();
+    // Opens a side panel, closing any other first.
+    void openSidePanel(QWidget* panel);
+
+    // --- Left column ---------------------------------------------------------------------
+    QFrame* Panel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    TypedTextEdit* Editcaractere = nullptr;
+    QToolButton* SpeedButtonRAZtext = nullptr;
+    QLabel* LabelMsg = nullptr;
+    std::array<QPushButton*, 6> ButtonMsg{};
+    QGroupBox* GroupBoxControls = nullptr;
+    QPushButton* ButtonReplayText = nullptr;
+    QPushButton* ButtonPlayFile = nullptr;
+    QPushButton* ButtonContinueFile = nullptr;
+    QPushButton* ButtonQuitter = nullptr;
+    QPushButton* ButtonStop = nullptr;
+    QLabel* Label8 = nullptr;
+    QSpinBox* UpDownVitesse = nullptr;
+    QLineEdit* EditVitesse = nullptr;
+    QLabel* Label6 = nullptr;
+    QSpinBox* UpDownAmplitude = nullptr;
+    QLineEdit* EditAmplitude = nullptr;
+    QGroupBox* GroupBoxChoix = nullptr;
+    QRadioButton* RadioButtonAlphabet = nullptr;
+    QRadioButton* RadioButtonCodeQ = nullptr;
+    QRadioButton* RadioButtonAbrev = nullptr;
+    QRadioButton* RadioButtonRandom = nullptr;
+    QRadioButton* RadioButtonFile = nullptr;
+    QRadioButton* RadioButtonQuiz = nullptr;
+    QRadioButton* RadioButtonMonitor = nullptr;
+    QGroupBox* OnairBox = nullptr;
+    QLabel* LedOff = nullptr;
+    QLabel* LedOn = nullptr;
+    QLabel* Image1 = nullptr;
+    QFrame* Panel2 = nullptr;
+    QLabel* Label5 = nullptr;
+    QPushButton* Button1 = nullptr;  // hidden "Start"
+
+    // --- Right-hand area and overlay panels ----------------------------------------------
+    QWidget* RightArea = nullptr;
+    QFrame* PanelEspace = nullptr;
+    QSpinBox* SpinEditEspace = nullptr;
+    QLabel* LabelVitesseCorrigee = nullptr;
+    QPushButton* BitBtnOKEspace = nullptr;
+
+    // --- Menus ------------------------------------------------------------------------------
+    QMenu* MenuOutils = nullptr;
+    QAction* MenuOutilsQuit = nullptr;
+    QMenu* MenuComm = nullptr;
+    QAction* Spacing1 = nullptr;
+    QMenu* MenuEspaceMot = nullptr;
+    std::array<QAction*, 4> MenuEspaceMotN{};  // MenuEspaceMot1..4
+    QMenu* Poids = nullptr;
+    QAction* Poids31 = nullptr;
+    QAction* Poids41 = nullptr;
+    QAction* Poids51 = nullptr;
+    QMenu* MenuTextreplay = nullptr;
+    QAction* MenuDelayedPlay = nullptr;
+    QMenu* MenuContinuous = nullptr;
+    QAction* MenuNoBoucle = nullptr;
+    QAction* MenuStanby1s = nullptr;
+    QAction* MenuStandby10s = nullptr;
+    QAction* MenuStandby60s = nullptr;
+    QAction* menuStandby300s = nullptr;
+    // Hidden menus: shortcuts only.
+    QAction* UpSpeed = nullptr;
+    QAction* DownSpeed = nullptr;
+    QAction* UpVolume = nullptr;
+    QAction* DownVolume = nullptr;
+
+    // --- Timers ------------------------------------------------------------------------------
+    QTimer* Timer1 = nullptr;        // silent-mode pacing, 500 ms
+    QTimer* TimerBoucle = nullptr;   // continuous replay
+    QTimer* TimerTXDelay = nullptr;  // transmit delay
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildLeftColumn(QWidget* column);
+    void buildRightArea();
+    void buildMenus();
+    void wire();
+
+    MainState state_;
+    MorseTable morse_;
+    ShortcutTable shortcuts_{};
+    CharacterList characters_;
+    SoundTables soundTables_;
+    CharBuffer charBuffer_;
+    KeyingSchedule keyingSchedule_;
+    WaveOut* waveOut_;
+    std::unique_ptr<TransmitterKeying> ownKeying_;
+    TransmitterKeying* keying_;
+    UiServices* ui_;
+    const LanguageTexts* texts_;
+    std::vector<std::string> arguments_;
+    std::vector<QWidget*> sidePanels_;
+
+    std::unique_ptr<PlaybackEngine> engine_;
+    std::unique_ptr<TypedTextMode> typed_;
+    std::unique_ptr<TimingControls> timing_;
+    std::unique_ptr<AppShell> shell_;
+};
+
+}  // namespace kb

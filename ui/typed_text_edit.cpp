@@ -1,0 +1,74 @@
+#include "ui/typed_text_edit.h"
+
+#include <QKeyEvent>
+
+#include "core/cp1252.h"
+#include "modes/typed_text.h"
+#include "ui/form1.h"
+
+namespace kb {
+
+TypedTextEdit::TypedTextEdit(TForm1& form, QWidget* parent) : QLineEdit(parent), form_(form) {}
+
+bool TypedTextEdit::event(QEvent* e) {
+    // The line edit claims Ctrl+U and Ctrl+D as editing keys on X11; here they belong to
+    // the window's speed keys, as do the Alt level keys.
+    if (e->type() == QEvent::ShortcutOverride) {
+        const auto* k = static_cast<QKeyEvent*>(e);
+        const auto mods = k->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
+        if (mods == Qt::ControlModifier && (k->key() == Qt::Key_U || k->key() == Qt::Key_D)) {
+            return false;
+        }
+    }
+    return QLineEdit::event(e);
+}
+
+void TypedTextEdit::keyPressEvent(QKeyEvent* e) {
+    TypedTextMode& typed = form_.typed();
+    switch (e->key()) {
+        case Qt::Key_Escape:
+            typed.EscapeKey();
+            return;
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            typed.EditcaractereKeyDown(e->key());
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            typed.EditCaractereKeyPress(13);
+            return;  // swallowed
+        case Qt::Key_Backspace:
+            typed.EditCaractereKeyPress(8);
+            QLineEdit::keyPressEvent(e);
+            return;
+        default:
+            break;
+    }
+    const auto mods = e->modifiers();
+    const bool command = (mods & Qt::ControlModifier) || (mods & Qt::MetaModifier) ||
+                         ((mods & Qt::AltModifier) && !(mods & Qt::GroupSwitchModifier));
+    const QString text = e->text();
+    if (!command && !text.isEmpty() && text.at(0).isPrint()) {
+        for (char32_t cp : text.toStdU32String()) {
+            if (!typed.EditCaractereKeyPress(unicodeToCp1252(cp))) return;
+        }
+    }
+    QLineEdit::keyPressEvent(e);
+}
+
+void TypedTextEdit::inputMethodEvent(QInputMethodEvent* e) {
+    // Composed characters (dead keys, compose sequences) arrive committed here.
+    for (char32_t cp : e->commitString().toStdU32String()) {
+        form_.typed().EditCaractereKeyPress(unicodeToCp1252(cp));
+    }
+    QLineEdit::inputMethodEvent(e);
+}
+
+void TypedTextEdit::mousePressEvent(QMouseEvent* e) {
+    form_.typed().EditcaractereClick();
+    QLineEdit::mousePressEvent(e);
+}
+
+}  // namespace kb

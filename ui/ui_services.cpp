@@ -1,0 +1,29 @@
+#include "ui/ui_services.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace kb {
+
+void QtUiServices::warning(QWidget* parent, const QString& text) {
+    QMessageBox::warning(parent, QStringLiteral("Keybird"), text);
+}
+
+void QtUiServices::error(QWidget* parent, const QString& text) {
+    QMessageBox::critical(parent, QStringLiteral("Keybird"), text);
+}
+
+bool QtUiServices::confirm(QWidget* parent, const QString& text) {
+    return QMessageBox::question(parent, QStringLiteral("Keybird"), text,
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void QtUiServices::beep() { QApplication::beep(); }
+
+void QtUiServices::terminate() {
+    // Queued, so that the handler that asked for it returns first.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
+
+}  // namespace kb

@@ -1,0 +1,34 @@
+#pragma once
+// What the main window asks of the desktop: message boxes, the information beep and the
+// end of the program. Tests hand in a recording fake; the program uses QtUiServices.
+
+#include <QString>
+
+class QWidget;
+
+namespace kb {
+
+class UiServices {
+public:
+    virtual ~UiServices() = default;
+    // A warning box with one OK button.
+    virtual void warning(QWidget* parent, const QString& text) = 0;
+    // An error box with one OK button (device and file errors).
+    virtual void error(QWidget* parent, const QString& text) = 0;
+    // A Yes / No question; true for Yes.
+    virtual bool confirm(QWidget* parent, const QString& text) = 0;
+    virtual void beep() = 0;
+    // Ends the program (after the shutdown steps have run).
+    virtual void terminate() = 0;
+};
+
+class QtUiServices final : public UiServices {
+public:
+    void warning(QWidget* parent, const QString& text) override;
+    void error(QWidget* parent, const QString& text) override;
+    bool confirm(QWidget* parent, const QString& text) override;
+    void beep() override;
+    void terminate() override;
+};
+
+}  // namespace kb
