@@ -1,0 +1,217 @@
+#pragma once
+// Sound output through a PortAudio callback stream (2 channels, 16 bits, 22050 Hz), and
+// the queue between the GUI thread and that stream's callback.
+//
+// Threads:
+//   GUI thread   - every WaveOut method, noticeFd(), drainNotices() and the figures;
+//                  on OutputQueue: writeTone, writeNoise, cutFiller, postOpen, takeNotice,
+//                  clearSignal, clear, setLeadFrames.
+//   audio thread - PortAudio's stream callback, which only calls OutputQueue::render, and
+//                  PortAudio's stream-finished callback, which only calls
+//                  OutputQueue::postFailure.
+// They meet through the lock-free queues of spsc_ring.h, a few atomics and an eventfd.
+// The audio thread never locks, allocates, blocks, or touches Qt; it signals the eventfd
+// (write(2) on an eventfd is async-signal-safe and, opened non-blocking, never waits).
+//
+// How a written buffer travels: write(Tone) copies the values into the sample ring and
+// queues an order for them; the callback copies them into PortAudio's buffer right after
+// whatever was queued before, so consecutive characters join without a gap. Once only
+// `leadFrames` of a buffer (and of everything before it) remain to be copied, the
+// callback posts its Done notice: early enough that the GUI thread can fill and write the
+// next character before the ring runs dry. A Noise filler is played from the caller's
+// table after what precedes it and is cut, at the next callback, by reset(); what is
+// left of a tone is never cut. With nothing queued the callback outputs silence.
+
+#include <portaudio.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "audio/spsc_ring.h"
+#include "audio/wave_out.h"
+
+namespace kb {
+
+class PortAudioSession;
+
+// When a tone buffer was written and first copied into PortAudio's buffer.
+struct ToneTiming {
+    // Frames output between the end of the previous tone buffer and the first frame of
+    // this one (silence or noise filler while the device waited for the write); 0 when the
+    // two joined without a gap; -1 for the first tone since the device opened.
+    std::int64_t gapFrames = -1;
+    std::int64_t writtenNs = 0;   // monotonic clock at write()
+    std::int64_t firstOutNs = 0;  // monotonic clock at the callback that took its first
+                                  // frame; 0 when Done came before that
+};
+
+// The hand-over logic without PortAudio, so tests can step the callback's side.
+class OutputQueue {
+public:
+    // The ring holds two full character buffers (CharBuffer) and then some.
+    static constexpr std::size_t RingValues = std::size_t{1} << 21;
+    // Buffers written and not yet given back. The engine keeps at most two (a character
+    // and its filler).
+    static constexpr int MaxOutstanding = 32;
+
+    struct Notice {
+        WaveOutNotice::Kind kind = WaveOutNotice::Kind::Done;
+        WaveBuffer buffer = WaveBuffer::None;
+        int error = 0;
+        ToneTiming timing;  // for the Done of a tone
+    };
+
+    // Running totals kept by the callback side (read from any thread).
+    struct Counters {
+        std::uint64_t callbacks = 0;
+        std::uint64_t framesOut = 0;
+        std::uint64_t silentFrames = 0;  // frames with nothing queued
+        std::uint64_t underflows = 0;    // callbacks PortAudio flagged as output underflow
+    };
+
+    OutputQueue();
+    ~OutputQueue();
+    OutputQueue(const OutputQueue&) = delete;
+    OutputQueue& operator=(const OutputQueue&) = delete;
+
+    // --- GUI thread ---
+    // Readable when notices are waiting. The same descriptor for the queue's whole life.
+    int noticeFd() const { return eventFd_; }
+    // The Done lead. Only while render() is not running.
+    void setLeadFrames(int frames) { leadValues_ = 2 * static_cast<std::int64_t>(frames); }
+    int leadFrames() const { return static_cast<int>(leadValues_ / 2); }
+    // Return 0 or a PortAudio error: paBadBufferPtr (null data, negative or odd count),
+    // paInsufficientMemory (MaxOutstanding reached), paBufferTooBig (no room in the ring).
+    int writeTone(const std::int16_t* data, int values, std::int64_t nowNs);
+    int writeNoise(const std::int16_t* data, int values, std::int64_t nowNs);
+    // Every noise filler written before this call stops at the next callback.
+    void cutFiller() { resetGeneration_.fetch_add(1, std::memory_order_release); }
+    // Queues an Open notice. Only while render() is not running (before the stream
+    // starts): the notice queue has one producer at a time.
+    void postOpen();
+    // Consumes the eventfd's count; call before taking the notices it announced.
+    void clearSignal();
+    bool takeNotice(Notice& out);
+    int outstanding() const { return outstanding_; }
+    // Forgets everything queued, notices included. Only while render() is not running.
+    void clear();
+
+    // --- audio thread ---
+    // Fills `frames` frames (two values each) of `out`. `nowNs` stamps first-frame times.
+    void render(std::int16_t* out, unsigned long frames, std::int64_t nowNs) noexcept;
+    // Posts one Failed notice per open; later calls do nothing.
+    void postFailure(int error) noexcept;
+    void noteUnderflow() noexcept { underflows_.fetch_add(1, std::memory_order_relaxed); }
+
+    // --- any thread ---
+    Counters counters() const;
+
+private:
+    struct Order {
+        WaveBuffer kind = WaveBuffer::None;
+        const std::int16_t* data = nullptr;  // noise only; tone values are in the ring
+        std::int32_t values = 0;
+        std::uint32_t generation = 0;  // cutFiller() calls made before the write
+        std::int64_t writtenNs = 0;
+    };
+    struct Item {
+        Order order;
+        std::int32_t played = 0;
+        bool done = false;  // Done posted
+        ToneTiming timing;
+    };
+    static constexpr int ItemCapacity = 2 * MaxOutstanding;
+    static constexpr std::size_t NoticeCapacity = 2 * MaxOutstanding;
+    static_assert(NoticeCapacity >= MaxOutstanding + 2, "room for every Done, Open and Failed");
+
+    int queueOrder(const Order& order);
+    void post(const Notice& n) noexcept;
+    Item& item(int k) { return items_[(itemHead_ + k) % ItemCapacity]; }
+
+    int eventFd_ = -1;
+    SpscRing<std::int16_t> samples_{RingValues};
+    SpscQueue<Order, 64> orders_;
+    SpscQueue<Notice, NoticeCapacity> notices_;
+    std::atomic<std::uint32_t> resetGeneration_{0};
+    std::atomic<bool> failed_{false};
+
+    // GUI side.
+    int outstanding_ = 0;
+    std::int64_t leadValues_ = 0;
+
+    // Audio side.
+    Item items_[ItemCapacity];
+    int itemHead_ = 0;
+    int itemCount_ = 0;
+    std::int64_t framesOut_ = 0;
+    std::int64_t lastToneEndFrame_ = -1;
+
+    std::atomic<std::uint64_t> callbacks_{0};
+    std::atomic<std::uint64_t> framesOutTotal_{0};
+    std::atomic<std::uint64_t> silentFrames_{0};
+    std::atomic<std::uint64_t> underflows_{0};
+};
+
+// The WaveOut the program plays through. Result codes are PortAudio's error numbers.
+//
+// Wiring: the notices cross to the GUI thread through noticeFd(); whoever owns the device
+// watches that descriptor (WaveOutNotifier does it with a QSocketNotifier) and calls
+// drainNotices() on the GUI thread, which hands each notice to the notice handler in the
+// order the callback posted them. The descriptor stays the same across close and open.
+class PortAudioWaveOut final : public WaveOut {
+public:
+    struct Options {
+        // Frames per callback; 0 lets PortAudio choose.
+        int framesPerBuffer = 128;
+        // Seconds of buffering asked of the host; 0 takes the device's
+        // defaultHighOutputLatency.
+        double suggestedLatency = 0.025;
+        // Frames before a buffer's end at which its Done is posted; 0 derives it from the
+        // period (see defaultLeadFrames).
+        int leadFrames = 0;
+    };
+    static int defaultLeadFrames(int framesPerBuffer);
+
+    PortAudioWaveOut();
+    explicit PortAudioWaveOut(const Options& options);
+    ~PortAudioWaveOut() override;
+
+    // open(-1) opens PortAudio's default output device, open(n) the n-th entry of
+    // outputDeviceNames(). An open device is closed first. Errors: paDeviceUnavailable
+    // (no default device), paInvalidDevice (no n-th device), or what PortAudio returns.
+    int open(int device) override;
+    int reset() override;
+    int write(WaveBuffer which, const std::int16_t* data, int values) override;
+    int close() override;
+    bool isOpen() const override { return stream_ != nullptr; }
+
+    int noticeFd() const { return queue_.noticeFd(); }
+    // Hands the waiting notices to the handler. The handler may write, reset, close or
+    // open the device; after a close the notices still waiting are dropped.
+    void drainNotices();
+
+    // Figures for diagnostics and the benchmark.
+    double outputLatency() const { return outputLatency_; }  // seconds, as PortAudio says
+    int leadFrames() const { return queue_.leadFrames(); }
+    const ToneTiming& lastToneTiming() const { return lastToneTiming_; }  // of the last Done
+    OutputQueue::Counters counters() const { return queue_.counters(); }
+
+private:
+    static int streamCallback(const void* input, void* output, unsigned long frames,
+                              const PaStreamCallbackTimeInfo* time,
+                              PaStreamCallbackFlags status, void* self);
+    static void streamFinished(void* self);
+    void closeStream();
+
+    Options options_;
+    OutputQueue queue_;
+    std::unique_ptr<PortAudioSession> session_;
+    PaStream* stream_ = nullptr;
+    std::atomic<bool> closing_{false};
+    double outputLatency_ = 0;
+    ToneTiming lastToneTiming_;
+    std::uint64_t openCount_ = 0;
+};
+
+}  // namespace kb
