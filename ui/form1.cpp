@@ -270,9 +270,14 @@ void TForm1::buildRightArea() {
     pe->addWidget(LabelVitesseCorrigee);
     BitBtnOKEspace = named(new QPushButton(QStringLiteral("OK"), PanelEspace), "BitBtnOKEspace");
     pe->addWidget(BitBtnOKEspace, 0, Qt::AlignHCenter);
-    PanelEspace->hide();
-    v->addWidget(PanelEspace);
-    sidePanels_.push_back(PanelEspace);
+    addSidePanel(PanelEspace, [this] { BitBtnOKEspace->click(); });
+}
+
+void TForm1::addSidePanel(QWidget* panel, std::function<void()> close) {
+    panel->setParent(RightArea);
+    panel->hide();
+    RightArea->layout()->addWidget(panel);
+    sidePanels_.push_back({panel, std::move(close)});
 }
 
 void TForm1::buildMenus() {
@@ -438,9 +443,9 @@ void TForm1::applyLanguage() {
 }
 
 bool TForm1::closeOpenSidePanel() {
-    for (QWidget* panel : sidePanels_) {
-        if (!panel->isHidden()) {
-            if (panel == PanelEspace) BitBtnOKEspace->click();
+    for (const SidePanel& p : sidePanels_) {
+        if (!p.panel->isHidden()) {
+            p.close();
             return true;
         }
     }

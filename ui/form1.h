@@ -6,6 +6,7 @@
 // TimingControls (ui/), AppShell (app/). GUI thread only.
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -89,6 +90,9 @@ public:
     bool closeOpenSidePanel();
     // Opens a side panel, closing any other first.
     void openSidePanel(QWidget* panel);
+    // Places a side panel over the lower right-hand area, hidden; `close` is what its own
+    // exit button does (Stop, Quit, Escape and other panels close it through that).
+    void addSidePanel(QWidget* panel, std::function<void()> close);
 
     // --- Left column ---------------------------------------------------------------------
     QFrame* Panel1 = nullptr;
@@ -184,7 +188,11 @@ private:
     UiServices* ui_;
     const LanguageTexts* texts_;
     std::vector<std::string> arguments_;
-    std::vector<QWidget*> sidePanels_;
+    struct SidePanel {
+        QWidget* panel;
+        std::function<void()> close;
+    };
+    std::vector<SidePanel> sidePanels_;
 
     std::unique_ptr<PlaybackEngine> engine_;
     std::unique_ptr<TypedTextMode> typed_;
