@@ -1,0 +1,576 @@
+#include "app/settings_file.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+
+#include "core/cp1252.h"
+#include "core/nearest.h"
+
+namespace kb {
+
+namespace {
+
+constexpr char ChosenLineByte = 0x01;
+constexpr char MarkerLineByte = 0x02;
+constexpr unsigned char NoDelimiterByte = 0xFF;
+constexpr std::string_view LineEnd = "\r\n";
+
+// ---------------------------------------------------------------- lines
+
+// Splits at LF; a CR right before the LF (or at the very end) belongs to the line end.
+// A last line without a line end still counts; nothing follows a final line end.
+std::vector<std::string_view> splitLines(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t lf = bytes.find('\n', start);
+        const std::size_t end = lf == std::string_view::npos ? bytes.size() : lf;
+        std::string_view line = bytes.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        if (lf == std::string_view::npos) break;
+        start = lf + 1;
+    }
+    return lines;
+}
+
+// ---------------------------------------------------------------- values
+
+std::string_view trimBlanks(std::string_view v) {
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!v.empty() && isBlank(v.front())) v.remove_prefix(1);
+    while (!v.empty() && isBlank(v.back())) v.remove_suffix(1);
+    return v;
+}
+
+// A decimal integer with an optional sign, between blanks. Nothing else is a number,
+// nor is anything beyond the 32-bit range.
+std::optional<int> parseInt(std::string_view v) {
+    v = trimBlanks(v);
+    bool negative = false;
+    if (!v.empty() && (v.front() == '-' || v.front() == '+')) {
+        negative = v.front() == '-';
+        v.remove_prefix(1);
+    }
+    if (v.empty()) return std::nullopt;
+    std::int64_t n = 0;
+    for (char c : v) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + (c - '0');
+        if (n > (std::int64_t{1} << 31)) return std::nullopt;
+    }
+    if (negative) n = -n;
+    if (n < INT32_MIN || n > INT32_MAX) return std::nullopt;
+    return static_cast<int>(n);
+}
+
+bool sameWord(std::string_view value, std::string_view word) {
+    value = trimBlanks(value);
+    if (value.size() != word.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        char c = value[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        if (c != word[i]) return false;
+    }
+    return true;
+}
+
+void setClamped(std::string_view v, int& field, int lo, int hi) {
+    if (auto n = parseInt(v)) field = std::clamp(*n, lo, hi);
+}
+
+void setIfOneOf(std::string_view v, int& field, std::initializer_list<int> allowed) {
+    if (auto n = parseInt(v)) {
+        if (std::find(allowed.begin(), allowed.end(), *n) != allowed.end()) field = *n;
+    }
+}
+
+void setInRange(std::string_view v, int& field, int lo, int hi) {
+    if (auto n = parseInt(v); n && *n >= lo && *n <= hi) field = *n;
+}
+
+void setFlag(std::string_view v, bool& field, std::string_view on, std::string_view off) {
+    if (sameWord(v, on)) field = true;
+    if (sameWord(v, off)) field = false;
+}
+
+void setLockFlag(std::string_view v, bool& field) {
+    if (auto n = parseInt(v); n && (*n == 0 || *n == 1)) field = *n == 1;
+}
+
+void readNote(std::string_view v, Settings& s) {
+    const auto w = parseInt(v);
+    if (!w) return;
+    if (*w == -1) {
+        s.notePosition = -1;
+        return;
+    }
+    s.notePosition = static_cast<int>(nearest((Real{1500} - *w) / 10));
+    s.tonePitch = *w;
+    if (s.tonePitch > 1500) {
+        s.tonePitch = 1500;
+        s.notePosition = 0;
+    }
+    if (s.tonePitch < 100) {
+        s.tonePitch = 100;
+        s.notePosition = 140;
+    }
+}
+
+void readTxDelay(std::string_view v, Settings& s) {
+    const auto ms = parseInt(v);
+    if (!ms) return;
+    // Below 25 ms the program once picked no item and a 0 ms timer that never fired.
+    const int clamped = std::clamp(*ms, 50, 250);
+    const auto item = nearest(Real(clamped) / 50 - 1);
+    s.txDelayMs = static_cast<int>(50 * item + 50);
+}
+
+void readDelay(std::string_view v, Settings& s) {
+    v = trimBlanks(v);
+    for (std::size_t p = 0; p < DelayLabels.size(); ++p) {
+        if (v == DelayLabels[p]) s.delayPosition = static_cast<int>(p) + 1;
+    }
+}
+
+void readLanguage(std::string_view v, Settings& s) {
+    for (char code : std::string_view("EDFIPS")) {
+        if (sameWord(v, std::string_view(&code, 1))) s.languageCode = code;
+    }
+}
+
+void readWordContent(std::string_view v, Settings& s) {
+    if (sameWord(v, "ON")) s.wordContent = WordContent::NonMixed;
+    if (sameWord(v, "CALL")) s.wordContent = WordContent::Callsigns;
+    if (sameWord(v, "OFF")) s.wordContent = WordContent::Mixed;
+}
+
+void readDeviceId(std::string_view v, int& field) {
+    if (auto n = parseInt(v)) field = std::max(*n, -1);
+}
+
+std::string lowerText(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(lowerCp1252(static_cast<unsigned char>(c)));
+    return out;
+}
+
+struct ReadState {
+    int shortcutsRead = 0;
+    int messagesRead = 0;
+};
+
+// The key lines, in the order the program writes them.
+using KeyReader = void (*)(std::string_view value, Settings& s, ReadState& r);
+struct Key {
+    std::string_view name;
+    KeyReader read;
+};
+
+const Key kKeys[] = {
+    {"SPEED=", [](auto v, auto& s, auto&) { setClamped(v, s.speed, 5, 50); }},
+    {"SPACE=", [](auto v, auto& s, auto&) { setClamped(v, s.charSpacing, 1, 30); }},
+    {"SPACEW=", [](auto v, auto& s, auto&) { setClamped(v, s.wordSpacingFactor, 1, 4); }},
+    {"LANGUAGE=", [](auto v, auto& s, auto&) { readLanguage(v, s); }},
+    {"LEVEL=", [](auto v, auto& s, auto&) { setClamped(v, s.level, -15, 0); }},
+    {"RANDOM_COUNT=", [](auto v, auto& s, auto&) { setClamped(v, s.randomCount, 5, 1000); }},
+    {"WORDS=",
+     [](auto v, auto& s, auto&) {
+         setIfOneOf(v, s.words, {0, 2, 3, 4, 5, 6, 7, 8});
+     }},
+    {"MIXED=", [](auto v, auto& s, auto&) { readWordContent(v, s); }},
+    {"VVVVV=", [](auto v, auto& s, auto&) { setFlag(v, s.addV, "ON", "OFF"); }},
+    {"RANDOM=", [](auto v, auto& s, auto&) { setInRange(v, s.randomClass, 1, 7); }},
+    {"COM=", [](auto v, auto& s, auto&) { setInRange(v, s.comPort, 0, 4); }},
+    {"MONITOR_CASE=",
+     [](auto v, auto& s, auto&) { setFlag(v, s.monitorUpperCase, "UPPER", "LOWER"); }},
+    {"MONITOR_CHANNEL=",
+     [](auto v, auto& s, auto&) { setFlag(v, s.monitorRightChannel, "RIGHT", "LEFT"); }},
+    {"LEFT_THRESHOLD=", [](auto v, auto& s, auto&) { setClamped(v, s.leftThreshold, 0, 127); }},
+    {"RIGHT_THRESHOLD=", [](auto v, auto& s, auto&) { setClamped(v, s.rightThreshold, 0, 127); }},
+    {"NOISE_LEVEL=", [](auto v, auto& s, auto&) { setClamped(v, s.noiseLevel, 0, 20); }},
+    {"QSB_LEVEL=", [](auto v, auto& s, auto&) { setClamped(v, s.qsbLevel, 0, 20); }},
+    {"NOISE_BW=",
+     [](auto v, auto& s, auto&) {
+         if (auto n = parseInt(v)) s.noiseHold = (*n == 1 || *n == 2 || *n == 4) ? *n : 8;
+     }},
+    {"NOTE=", [](auto v, auto& s, auto&) { readNote(v, s); }},
+    {"DELAY=", [](auto v, auto& s, auto&) { readDelay(v, s); }},
+    {"PAGE=",
+     [](auto v, auto& s, auto&) {
+         const auto n = parseInt(v);
+         s.lessonPage = n ? std::clamp(*n, 1, 3) : 1;
+     }},
+    {"QUIZ_COUNT=", [](auto v, auto& s, auto&) { setClamped(v, s.quizCount, 5, 1000); }},
+    {"SHORTCUT=",
+     [](auto v, auto& s, auto& r) {
+         // A line without key or text is one the program never writes: it takes no slot.
+         if (v.size() < 2 || r.shortcutsRead >= ShortcutSlots) return;
+         Shortcut& slot = s.shortcuts[r.shortcutsRead++];
+         slot.key = std::string(v.substr(0, 1));
+         slot.text = std::string(v.substr(1, ShortcutTextMax));
+     }},
+    {"MSG=",
+     [](auto v, auto& s, auto& r) {
+         // Empty messages are never written; an empty line takes no memory either.
+         if (!v.empty() && r.messagesRead < MessageCount) {
+             s.messages[r.messagesRead++] = std::string(v);
+         }
+     }},
+    {"PTT=", [](auto v, auto& s, auto&) { setInRange(v, s.pttLineMask, 0, 3); }},
+    {"CW=", [](auto v, auto& s, auto&) { setInRange(v, s.cwLineMask, 0, 3); }},
+    {"TXDELAY=", [](auto v, auto& s, auto&) { readTxDelay(v, s); }},
+    {"LPT=", [](auto v, auto& s, auto&) { setInRange(v, s.lptIndex, 0, 3); }},
+    {"ADLPT=", [](auto v, auto& s, auto&) { s.lptAddressText = std::string(v); }},
+    {"PIN=", [](auto v, auto& s, auto&) { setInRange(v, s.pinIndex, 0, 3); }},
+    {"LOGIC=", [](auto v, auto& s, auto&) { s.negativeLogic = sameWord(v, "N"); }},
+    {"MDPINT=", [](auto v, auto& s, auto&) { s.instructorPassword = unscramblePassword(v); }},
+    {"INSTMF=", [](auto v, auto& s, auto&) { setLockFlag(v, s.lockMaskedFile); }},
+    {"INSTMR=", [](auto v, auto& s, auto&) { setLockFlag(v, s.lockMaskedRandom); }},
+    {"INSTFN=", [](auto v, auto& s, auto&) { setLockFlag(v, s.lockFixedNote); }},
+    {"INSTFS=", [](auto v, auto& s, auto&) { setLockFlag(v, s.lockFixedSpeed); }},
+    {"ISOUND=", [](auto v, auto& s, auto&) { readDeviceId(v, s.inputDeviceId); }},
+    {"OSOUND=", [](auto v, auto& s, auto&) { readDeviceId(v, s.outputDeviceId); }},
+};
+
+std::int32_t delimiterFromByte(std::string_view line, std::size_t index) {
+    if (index >= line.size()) return -1;
+    const auto b = static_cast<unsigned char>(line[index]);
+    return b == NoDelimiterByte ? -1 : b;
+}
+
+void readKeyLine(std::string_view line, Settings& s, ReadState& r) {
+    for (const Key& key : kKeys) {
+        if (line.starts_with(key.name)) key.read(line.substr(key.name.size()), s, r);
+    }
+    if (line.front() == ChosenLineByte) {
+        // Empty or starting with a blank means no chosen set, as the writer sees it.
+        std::string text = lowerText(line.substr(1, ChosenTextMax));
+        s.chosenCharacters = text.empty() || text.front() == ' ' ? std::string(" ") : text;
+    }
+    if (line.front() == MarkerLineByte) {
+        s.maskStartChar = delimiterFromByte(line, 1);
+        s.maskEndChar = delimiterFromByte(line, 2);
+    }
+}
+
+bool isStandardCharacter(unsigned char lower) {
+    static const CharacterList fixed;
+    for (int k = 0; k < FixedCharacterCount; ++k) {
+        if (fixed.entries[k] == lower) return true;
+    }
+    return false;
+}
+
+// " c  code  comment": longer than 4 bytes with blanks in third and fourth place. The
+// first byte is not looked at (the program never did); the row keeps a blank there.
+bool isLocalRowShape(std::string_view line) {
+    return line.size() > 4 && line[2] == ' ' && line[3] == ' ';
+}
+
+bool isAcceptableLocalCharacter(unsigned char c) {
+    return c > ' ' && c != 0x7F && c != '@' && !isStandardCharacter(lowerCp1252(c));
+}
+
+bool isValidLocalRow(std::string_view row) {
+    if (!isLocalRowShape(row) || row.front() != ' ') return false;
+    if (!isAcceptableLocalCharacter(localRowCharacter(row))) return false;
+    const std::string code = localRowCode(row);
+    return !code.empty() && code.size() <= LocalCodeMax;
+}
+
+void readLocalCharacters(const std::vector<std::string_view>& lines, std::size_t first,
+                         Settings& s) {
+    s.localCharacterRows.clear();
+    std::vector<unsigned char> taken;
+    for (std::size_t i = first; i < lines.size(); ++i) {
+        if (s.localCharacterRows.size() >= static_cast<std::size_t>(MaxLocalCharacters)) break;
+        std::string_view line = lines[i];
+        if (!isLocalRowShape(line)) continue;
+        std::string row(line.substr(0, LocalRowMax));
+        row[0] = ' ';
+        if (!isValidLocalRow(row)) continue;
+        const unsigned char lower = lowerCp1252(localRowCharacter(row));
+        if (std::find(taken.begin(), taken.end(), lower) != taken.end()) continue;
+        taken.push_back(lower);
+        s.localCharacterRows.push_back(std::move(row));
+    }
+}
+
+std::string withoutLineFeeds(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c != '\n') out.push_back(c);
+    }
+    return out;
+}
+
+void putLine(std::string& out, std::string_view key, std::string_view value) {
+    out.append(key);
+    out.append(withoutLineFeeds(value));
+    out.append(LineEnd);
+}
+
+void putInt(std::string& out, std::string_view key, long long value) {
+    putLine(out, key, std::to_string(value));
+}
+
+char delimiterByte(std::int32_t c) {
+    // 0xFF stands for "none", and a line feed would split the marker line.
+    if (c < 0 || c >= NoDelimiterByte || c == '\n') return static_cast<char>(NoDelimiterByte);
+    return static_cast<char>(c);
+}
+
+}  // namespace
+
+std::array<std::string, LessonCount> initialLessonPages() {
+    std::array<std::string, LessonCount> pages;
+    static constexpr std::string_view kPage1[LessonsPerPage] = {
+        "endx0",
+        "tawp1",
+        "endx0tawp1",
+        "mgzq2",
+        "iuvh3",
+        "mgzq2iuvh3",
+        "endx0tawp1mgzq2iuvh3",
+        "okyc4",
+        "rlf56",
+        "okyc4rlf56",
+        "sbj78",
+        "+=?/9",
+        "sbj78+=?/9",
+        "okyc4rlf56sbj78+=?/9",
+        "endx0tawp1mgzq2iuvh3",
+        "abcdefghijklmnopqrstuvwxyz",
+        "0123456789",
+        "abcdefghijklmnopqrstuvwxyz0123456789",
+        "+=?/'-,.",
+        "abcdefghijklmnopqrstuvwxyz0123456789+=?/'-,.",
+    };
+    for (int k = 0; k < LessonCount; ++k) {
+        pages[k] = k < LessonsPerPage ? std::string(kPage1[k]) : std::string(" ");
+    }
+    return pages;
+}
+
+int delayMilliseconds(int position) {
+    static constexpr int kMs[16] = {250,  500,  750,  1000, 1250, 1500, 1750, 2000,
+                                    2500, 3000, 4000, 5000, 6000, 7000, 8000, 9000};
+    return kMs[std::clamp(position, 1, 16) - 1];
+}
+
+long double pitchOfNotePosition(int position) {
+    return Real{1500} - Real{10} * position;
+}
+
+bool operator==(const Settings& a, const Settings& b) {
+    const auto sameShortcuts = [](const ShortcutTable& x, const ShortcutTable& y) {
+        return std::equal(x.begin(), x.end(), y.begin(), [](const Shortcut& p, const Shortcut& q) {
+            return p.key == q.key && p.text == q.text;
+        });
+    };
+    return a.speed == b.speed && a.charSpacing == b.charSpacing &&
+           a.wordSpacingFactor == b.wordSpacingFactor && a.languageCode == b.languageCode &&
+           a.level == b.level && a.randomCount == b.randomCount && a.words == b.words &&
+           a.wordContent == b.wordContent && a.addV == b.addV && a.randomClass == b.randomClass &&
+           a.comPort == b.comPort && a.monitorUpperCase == b.monitorUpperCase &&
+           a.monitorRightChannel == b.monitorRightChannel && a.leftThreshold == b.leftThreshold &&
+           a.rightThreshold == b.rightThreshold && a.noiseLevel == b.noiseLevel &&
+           a.qsbLevel == b.qsbLevel && a.noiseHold == b.noiseHold &&
+           a.notePosition == b.notePosition && a.tonePitch == b.tonePitch &&
+           a.delayPosition == b.delayPosition && a.lessonPage == b.lessonPage &&
+           a.quizCount == b.quizCount && sameShortcuts(a.shortcuts, b.shortcuts) &&
+           a.messages == b.messages && a.pttLineMask == b.pttLineMask &&
+           a.cwLineMask == b.cwLineMask && a.txDelayMs == b.txDelayMs && a.lptIndex == b.lptIndex &&
+           a.lptAddressText == b.lptAddressText && a.pinIndex == b.pinIndex &&
+           a.negativeLogic == b.negativeLogic && a.instructorPassword == b.instructorPassword &&
+           a.lockMaskedFile == b.lockMaskedFile && a.lockMaskedRandom == b.lockMaskedRandom &&
+           a.lockFixedNote == b.lockFixedNote && a.lockFixedSpeed == b.lockFixedSpeed &&
+           a.inputDeviceId == b.inputDeviceId && a.outputDeviceId == b.outputDeviceId &&
+           a.chosenCharacters == b.chosenCharacters && a.maskStartChar == b.maskStartChar &&
+           a.maskEndChar == b.maskEndChar && a.lessonPages == b.lessonPages &&
+           a.localCharacterRows == b.localCharacterRows;
+}
+
+std::string scramblePassword(std::string_view password) {
+    std::string out(password);
+    for (std::size_t j = 1; j <= out.size(); ++j) {
+        const auto code = static_cast<unsigned char>(out[j - 1]);
+        out[j - 1] = static_cast<char>((code + j * j) & 0xFF);
+    }
+    return out;
+}
+
+std::string unscramblePassword(std::string_view scrambled) {
+    std::string out(scrambled);
+    for (std::size_t j = 1; j <= out.size(); ++j) {
+        const auto code = static_cast<unsigned char>(out[j - 1]);
+        // Unsigned wrap-around keeps the result right modulo 256.
+        out[j - 1] = static_cast<char>((code - j * j) & 0xFF);
+    }
+    return out;
+}
+
+bool passwordCanBeStored(std::string_view password) {
+    return scramblePassword(password).find('\n') == std::string::npos;
+}
+
+int lptAddressFromText(std::string_view text) {
+    if (text.size() < 4) return 0;
+    int address = 0;
+    for (char c : text.substr(1, 3)) {
+        int digit;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else {
+            return 0;
+        }
+        address = address * 16 + digit;
+    }
+    return address;
+}
+
+unsigned char localRowCharacter(std::string_view row) {
+    return row.size() > 1 ? static_cast<unsigned char>(row[1]) : 0;
+}
+
+std::string localRowCode(std::string_view row) {
+    if (row.size() <= 4) return {};
+    std::string_view field = row.substr(4);
+    field = field.substr(0, field.find("  "));
+    std::string code;
+    for (char c : field) {
+        if (c == '.' || c == '-') code.push_back(c);
+    }
+    return code;
+}
+
+void applyLocalCharacters(const Settings& s, MorseTable& morse, CharacterList& list) {
+    for (const std::string& row : s.localCharacterRows) {
+        if (list.localCount >= MaxLocalCharacters) break;
+        const unsigned char c = localRowCharacter(row);
+        const std::string code = localRowCode(row);
+        if (code.empty() || !isAcceptableLocalCharacter(c)) continue;
+        const auto lower = static_cast<std::int32_t>(lowerCp1252(c));
+        const auto localEnd = list.entries.begin() + LocalCharacterSlot + list.localCount;
+        if (std::find(list.entries.begin(), localEnd, lower) != localEnd) continue;
+        morse.defineLocal(c, code);
+        list.addLocal(c);
+    }
+}
+
+bool readSettings(std::string_view bytes, Settings& s) {
+    const std::vector<std::string_view> lines = splitLines(bytes);
+    std::size_t marker = lines.size();
+    for (std::size_t i = lines.size(); i-- > 0;) {
+        if (!lines[i].empty() && lines[i].front() == MarkerLineByte) {
+            marker = i;
+            break;
+        }
+    }
+    if (marker == lines.size()) return false;
+
+    ReadState state;
+    for (std::size_t i = 0; i <= marker; ++i) {
+        if (lines[i].empty()) return true;  // the rest of the file keeps its values
+        readKeyLine(lines[i], s, state);
+    }
+
+    std::size_t next = marker + 1;
+    const auto endsLessons = [](std::string_view line) {
+        return line.empty() || line.front() == ' ';
+    };
+    for (int k = 0; k < LessonCount && next < lines.size() && !endsLessons(lines[next]); ++k) {
+        s.lessonPages[k] = lowerText(lines[next]);
+        ++next;
+    }
+    readLocalCharacters(lines, next, s);
+    return true;
+}
+
+std::string writeSettings(const Settings& s) {
+    std::string out;
+    out.reserve(4096);
+    putInt(out, "SPEED=", s.speed);
+    putInt(out, "SPACE=", s.charSpacing);
+    putInt(out, "SPACEW=", s.wordSpacingFactor);
+    const bool knownLanguage =
+        s.languageCode != '\0' &&
+        std::string_view("EDFIPS").find(s.languageCode) != std::string_view::npos;
+    putLine(out, "LANGUAGE=", std::string(1, knownLanguage ? s.languageCode : 'E'));
+    putInt(out, "LEVEL=", s.level);
+    putInt(out, "RANDOM_COUNT=", s.randomCount);
+    putInt(out, "WORDS=", s.words);
+    putLine(out, "MIXED=",
+            s.wordContent == WordContent::NonMixed    ? "ON"
+            : s.wordContent == WordContent::Callsigns ? "CALL"
+                                                      : "OFF");
+    putLine(out, "VVVVV=", s.addV ? "ON" : "OFF");
+    putInt(out, "RANDOM=", s.randomClass);
+    putInt(out, "COM=", s.comPort);
+    putLine(out, "MONITOR_CASE=", s.monitorUpperCase ? "UPPER" : "LOWER");
+    putLine(out, "MONITOR_CHANNEL=", s.monitorRightChannel ? "RIGHT" : "LEFT");
+    putInt(out, "LEFT_THRESHOLD=", s.leftThreshold);
+    putInt(out, "RIGHT_THRESHOLD=", s.rightThreshold);
+    putInt(out, "NOISE_LEVEL=", s.noiseLevel);
+    putInt(out, "QSB_LEVEL=", s.qsbLevel);
+    putInt(out, "NOISE_BW=", s.noiseHold);
+    putInt(out, "NOTE=",
+           s.notePosition == -1 ? -1LL : 1500LL - 10LL * static_cast<long long>(s.notePosition));
+    putLine(out, "DELAY=", DelayLabels[std::clamp(s.delayPosition, 1, 16) - 1]);
+    putInt(out, "PAGE=", s.lessonPage);
+    putInt(out, "QUIZ_COUNT=", s.quizCount);
+    for (const Shortcut& slot : s.shortcuts) {
+        if (slot.key.empty() || slot.text.empty() || slot.key.front() == '\n') continue;
+        putLine(out, "SHORTCUT=", slot.key.substr(0, 1) + slot.text);
+    }
+    for (const std::string& message : s.messages) {
+        if (!message.empty()) putLine(out, "MSG=", message);
+    }
+    putInt(out, "PTT=", s.pttLineMask);
+    putInt(out, "CW=", s.cwLineMask);
+    putInt(out, "TXDELAY=", s.txDelayMs);
+    putInt(out, "LPT=", s.lptIndex);
+    putLine(out, "ADLPT=", s.lptAddressText);
+    putInt(out, "PIN=", s.pinIndex);
+    putLine(out, "LOGIC=", s.negativeLogic ? "N" : "P");
+    putLine(out, "MDPINT=",
+            passwordCanBeStored(s.instructorPassword) ? scramblePassword(s.instructorPassword)
+                                                      : std::string());
+    putInt(out, "INSTMF=", s.lockMaskedFile ? 1 : 0);
+    putInt(out, "INSTMR=", s.lockMaskedRandom ? 1 : 0);
+    putInt(out, "INSTFN=", s.lockFixedNote ? 1 : 0);
+    putInt(out, "INSTFS=", s.lockFixedSpeed ? 1 : 0);
+    putInt(out, "ISOUND=", s.inputDeviceId);
+    putInt(out, "OSOUND=", s.outputDeviceId);
+
+    if (!s.chosenCharacters.empty() && s.chosenCharacters.front() != ' ') {
+        putLine(out, std::string_view(&ChosenLineByte, 1), s.chosenCharacters);
+    }
+    out.push_back(MarkerLineByte);
+    out.push_back(delimiterByte(s.maskStartChar));
+    out.push_back(delimiterByte(s.maskEndChar));
+    out.append(LineEnd);
+
+    for (const std::string& lesson : s.lessonPages) {
+        const std::string text = withoutLineFeeds(lesson);
+        if (text.empty() || text.front() == ' ' || text.front() == MarkerLineByte) continue;
+        putLine(out, "", text);
+    }
+    int rows = 0;
+    for (const std::string& row : s.localCharacterRows) {
+        const std::string text = withoutLineFeeds(row);
+        if (rows >= MaxLocalCharacters || !isValidLocalRow(text)) continue;
+        putLine(out, "", text);
+        ++rows;
+    }
+    return out;
+}
+
+}  // namespace kb

@@ -1,0 +1,238 @@
+#include "app/settings_store.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace kb {
+
+namespace {
+
+std::optional<std::string> env(const char* name) {
+    const char* v = std::getenv(name);
+    if (v == nullptr) return std::nullopt;
+    return std::string(v);
+}
+
+bool nonEmpty(const std::optional<std::string>& v) {
+    return v && !v->empty();
+}
+
+std::string describe(std::string_view what, const std::string& path, int err) {
+    return std::string(what) + " " + path + ": " + std::strerror(err);
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// mkdir -p, new folders private to the user (as the XDG base directories want).
+bool makeFolders(const std::string& path, std::string* error) {
+    if (isDirectory(path)) return true;
+    std::string partial;
+    std::size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = path.find('/', pos + 1);
+        partial = path.substr(0, pos);
+        if (partial.empty() || isDirectory(partial)) continue;
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
+            if (error) *error = describe("Cannot create folder", partial, errno);
+            return false;
+        }
+    }
+    if (!isDirectory(path)) {
+        if (error) *error = describe("Not a folder:", path, ENOTDIR);
+        return false;
+    }
+    return true;
+}
+
+std::string homeFolder(const SettingsLocationInputs& in) {
+    if (nonEmpty(in.home)) return *in.home;
+    if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {
+        return pw->pw_dir;
+    }
+    return {};
+}
+
+std::string withoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+SettingsLocationInputs settingsLocationFromEnvironment(std::string programFolder) {
+    SettingsLocationInputs in;
+    in.keybirdHome = env("KEYBIRD_HOME");
+    in.xdgConfigHome = env("XDG_CONFIG_HOME");
+    in.home = env("HOME");
+    in.programFolder = std::move(programFolder);
+    return in;
+}
+
+std::string executableFolder() {
+    std::vector<char> buffer(4096);
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (n <= 0) return {};
+    std::string path(buffer.data(), static_cast<std::size_t>(n));
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {};
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string settingsFolder(const SettingsLocationInputs& in, std::string* error) {
+    if (nonEmpty(in.keybirdHome)) {
+        const std::string folder = withoutTrailingSlashes(*in.keybirdHome);
+        return makeFolders(folder, error) ? folder : std::string();
+    }
+    if (!in.programFolder.empty() && isDirectory(in.programFolder) &&
+        ::access(in.programFolder.c_str(), W_OK | X_OK) == 0) {
+        return withoutTrailingSlashes(in.programFolder);
+    }
+    std::string base;
+    // A relative XDG_CONFIG_HOME is invalid and is to be ignored.
+    if (nonEmpty(in.xdgConfigHome) && in.xdgConfigHome->front() == '/') {
+        base = *in.xdgConfigHome;
+    } else {
+        const std::string home = homeFolder(in);
+        if (home.empty()) {
+            if (error) *error = "No home folder for the settings file";
+            return {};
+        }
+        base = withoutTrailingSlashes(home) + "/.config";
+    }
+    const std::string folder = withoutTrailingSlashes(base) + "/keybird";
+    return makeFolders(folder, error) ? folder : std::string();
+}
+
+std::string settingsFilePath(std::string_view folder) {
+    std::string path(folder);
+    if (path.empty() || path.back() != '/') path.push_back('/');
+    path.append(SettingsFileName);
+    return path;
+}
+
+LoadedSettingsFile loadSettingsFile(const std::string& path) {
+    LoadedSettingsFile result;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT && errno != ENOTDIR) {
+            result.existed = true;
+            result.error = describe("Cannot open", path, errno);
+        }
+        return result;
+    }
+    result.existed = true;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        result.error = describe("Not a regular file:", path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        ::close(fd);
+        return result;
+    }
+    std::string bytes;
+    char chunk[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            result.error = describe("Cannot read", path, errno);
+            ::close(fd);
+            return result;
+        }
+        if (n == 0) break;
+        bytes.append(chunk, static_cast<std::size_t>(n));
+        if (bytes.size() > SettingsFileMaxBytes) {
+            result.error = describe("Too large to be a settings file:", path, EFBIG);
+            ::close(fd);
+            return result;
+        }
+    }
+    ::close(fd);
+    result.bytes = std::move(bytes);
+    return result;
+}
+
+int SettingsFileOps::makeTemp(char* pathTemplate) {
+    return ::mkstemp(pathTemplate);
+}
+ssize_t SettingsFileOps::write(int fd, const void* data, std::size_t size) {
+    return ::write(fd, data, size);
+}
+int SettingsFileOps::sync(int fd) {
+    return ::fsync(fd);
+}
+int SettingsFileOps::chmod(int fd, mode_t mode) {
+    return ::fchmod(fd, mode);
+}
+int SettingsFileOps::close(int fd) {
+    return ::close(fd);
+}
+int SettingsFileOps::rename(const char* from, const char* to) {
+    return ::rename(from, to);
+}
+int SettingsFileOps::unlink(const char* path) {
+    return ::unlink(path);
+}
+
+SettingsFileOps& posixSettingsFileOps() {
+    static SettingsFileOps ops;
+    return ops;
+}
+
+bool saveSettingsFile(const std::string& path, std::string_view bytes, std::string* error,
+                      SettingsFileOps& ops) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".")
+                               : slash == 0               ? std::string("/")
+                                                          : path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string tempPath = folder + "/." + name + ".XXXXXX";
+
+    const int fd = ops.makeTemp(tempPath.data());
+    if (fd < 0) {
+        if (error) *error = describe("Cannot create a file in", folder, errno);
+        return false;
+    }
+    bool open = true;
+    const auto fail = [&](std::string_view what) {
+        const int err = errno;
+        if (open) ops.close(fd);
+        ops.unlink(tempPath.c_str());
+        if (error) *error = describe(what, tempPath, err);
+        return false;
+    };
+
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ops.write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return fail("Cannot write");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (ops.sync(fd) != 0) return fail("Cannot flush");
+    if (ops.chmod(fd, 0444) != 0) return fail("Cannot make read-only");
+    open = false;
+    if (ops.close(fd) != 0) return fail("Cannot close");
+    if (ops.rename(tempPath.c_str(), path.c_str()) != 0) return fail("Cannot rename");
+
+    // Make the rename itself durable; the new file is in place whatever this gives.
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+}  // namespace kb

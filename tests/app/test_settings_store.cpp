@@ -1,0 +1,316 @@
+// keybird.dat on disk: where it lives, reading it whole, and a save that never loses the
+// old file.
+
+#include "app/settings_store.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace kb {
+namespace {
+
+class TempDir {
+  public:
+    TempDir() {
+        std::string t = "/tmp/keybird-store-XXXXXX";
+        path_ = ::mkdtemp(t.data());
+    }
+    ~TempDir() { std::system(("chmod -R u+w '" + path_ + "' && rm -rf '" + path_ + "'").c_str()); }
+    const std::string& path() const { return path_; }
+    std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+  private:
+    std::string path_;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void spit(const std::string& path, std::string_view bytes, mode_t mode) {
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    ::chmod(path.c_str(), mode);
+}
+
+mode_t modeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+
+bool isDir(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::vector<std::string> entries(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(folder.c_str())) {
+        while (const dirent* e = ::readdir(d)) {
+            const std::string n = e->d_name;
+            if (n != "." && n != "..") names.push_back(n);
+        }
+        ::closedir(d);
+    }
+    return names;
+}
+
+// ------------------------------------------------------------------ location
+
+TEST(SettingsLocation, KeybirdHomeNamesTheFolderOutright) {
+    TempDir t;
+    SettingsLocationInputs in;
+    in.keybirdHome = t / "portable/settings";
+    in.xdgConfigHome = t / "xdg";
+    in.programFolder = t.path();  // writable, but KEYBIRD_HOME comes first
+    std::string error;
+    EXPECT_EQ(settingsFolder(in, &error), t / "portable/settings") << error;
+    EXPECT_TRUE(isDir(t / "portable/settings"));  // created
+    EXPECT_FALSE(isDir(t / "xdg"));
+}
+
+TEST(SettingsLocation, WritableProgramFolderComesNext) {
+    TempDir t;
+    SettingsLocationInputs in;
+    in.keybirdHome = "";  // set but empty counts as unset
+    in.xdgConfigHome = t / "xdg";
+    in.programFolder = t / "bin";
+    ::mkdir(in.programFolder.c_str(), 0755);
+    EXPECT_EQ(settingsFolder(in), t / "bin");
+    EXPECT_FALSE(isDir(t / "xdg"));
+}
+
+TEST(SettingsLocation, UnusableProgramFolderFallsBackToXdgConfigHome) {
+    TempDir t;
+    SettingsLocationInputs in;
+    in.xdgConfigHome = t / "xdg";
+    in.home = t / "home";
+    in.programFolder = t / "no-such-folder/bin";
+    EXPECT_EQ(settingsFolder(in), t / "xdg/keybird");
+    EXPECT_TRUE(isDir(t / "xdg/keybird"));
+}
+
+TEST(SettingsLocation, WithoutXdgConfigHomeUsesDotConfigInHome) {
+    TempDir t;
+    SettingsLocationInputs in;
+    in.home = t / "home";
+    ::mkdir(in.home->c_str(), 0755);
+    EXPECT_EQ(settingsFolder(in), t / "home/.config/keybird");
+    EXPECT_EQ(modeOf(t / "home/.config/keybird") & 0777, 0700u);
+
+    in.xdgConfigHome = "relative/config";  // not absolute: ignored
+    EXPECT_EQ(settingsFolder(in), t / "home/.config/keybird");
+}
+
+TEST(SettingsLocation, FolderThatCannotBeMadeIsReported) {
+    TempDir t;
+    spit(t / "file", "x", 0644);
+    SettingsLocationInputs in;
+    in.keybirdHome = t / "file/sub";
+    std::string error;
+    EXPECT_EQ(settingsFolder(in, &error), "");
+    EXPECT_FALSE(error.empty());
+}
+
+TEST(SettingsLocation, ReadsTheEnvironment) {
+    struct Saved {
+        const char* name;
+        std::optional<std::string> value;
+    };
+    std::vector<Saved> saved;
+    for (const char* n : {"KEYBIRD_HOME", "XDG_CONFIG_HOME", "HOME"}) {
+        const char* v = std::getenv(n);
+        saved.push_back({n, v ? std::optional<std::string>(v) : std::nullopt});
+    }
+    ::setenv("KEYBIRD_HOME", "/k", 1);
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::setenv("HOME", "/h", 1);
+    const SettingsLocationInputs in = settingsLocationFromEnvironment("/p");
+    for (const auto& s : saved) {
+        if (s.value) {
+            ::setenv(s.name, s.value->c_str(), 1);
+        } else {
+            ::unsetenv(s.name);
+        }
+    }
+    EXPECT_EQ(in.keybirdHome, "/k");
+    EXPECT_FALSE(in.xdgConfigHome.has_value());
+    EXPECT_EQ(in.home, "/h");
+    EXPECT_EQ(in.programFolder, "/p");
+}
+
+TEST(SettingsLocation, ExecutableFolderIsWhereThisTestRuns) {
+    char buf[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    ASSERT_GT(n, 0);
+    std::string exe(buf, static_cast<std::size_t>(n));
+    EXPECT_EQ(executableFolder() + "/" + exe.substr(exe.rfind('/') + 1), exe);
+    EXPECT_EQ(settingsFilePath("/a/b"), "/a/b/keybird.dat");
+    EXPECT_EQ(settingsFilePath("/a/b/"), "/a/b/keybird.dat");
+}
+
+// ------------------------------------------------------------------ reading
+
+TEST(SettingsStoreLoad, MissingFileIsNothingRead) {
+    TempDir t;
+    const LoadedSettingsFile f = loadSettingsFile(t / "keybird.dat");
+    EXPECT_FALSE(f.existed);
+    EXPECT_TRUE(f.bytes.empty());
+    EXPECT_TRUE(f.error.empty());
+    EXPECT_FALSE(loadSettingsFile(t / "nofolder/keybird.dat").existed);
+}
+
+TEST(SettingsStoreLoad, ReadsEveryByteOfAReadOnlyFile) {
+    TempDir t;
+    std::string bytes = "SPEED=20\r\n\x02\xFF\xFF\r\n";
+    bytes.push_back('\0');
+    bytes += std::string(20000, 'e');  // longer than one read
+    spit(t / "keybird.dat", bytes, 0444);
+    const LoadedSettingsFile f = loadSettingsFile(t / "keybird.dat");
+    EXPECT_TRUE(f.existed);
+    EXPECT_EQ(f.bytes, bytes);
+}
+
+TEST(SettingsStoreLoad, FolderInPlaceOfTheFileIsAnError) {
+    TempDir t;
+    ::mkdir((t / "keybird.dat").c_str(), 0755);
+    const LoadedSettingsFile f = loadSettingsFile(t / "keybird.dat");
+    EXPECT_TRUE(f.existed);
+    EXPECT_TRUE(f.bytes.empty());
+    EXPECT_FALSE(f.error.empty());
+}
+
+// ------------------------------------------------------------------ saving
+
+TEST(SettingsStoreSave, NewFileIsReadOnlyWithExactBytes) {
+    TempDir t;
+    const std::string path = t / "keybird.dat";
+    const std::string bytes = std::string("SPEED=20\r\n\x02\xFF\xFF\r\n\r", 19);
+    std::string error;
+    ASSERT_TRUE(saveSettingsFile(path, bytes, &error)) << error;
+    EXPECT_EQ(slurp(path), bytes);
+    EXPECT_EQ(modeOf(path), 0444u);
+    EXPECT_EQ(entries(t.path()), std::vector<std::string>{"keybird.dat"});
+}
+
+TEST(SettingsStoreSave, ReplacesAReadOnlyFile) {
+    TempDir t;
+    const std::string path = t / "keybird.dat";
+    spit(path, "old settings", 0444);
+    ASSERT_TRUE(saveSettingsFile(path, "new settings"));
+    EXPECT_EQ(slurp(path), "new settings");
+    EXPECT_EQ(modeOf(path), 0444u);
+    EXPECT_EQ(entries(t.path()).size(), 1u);
+}
+
+TEST(SettingsStoreSave, ParentThatIsAFileFailsAndCreatesNothing) {
+    TempDir t;
+    spit(t / "plain", "x", 0644);
+    std::string error;
+    EXPECT_FALSE(saveSettingsFile(t / "plain/keybird.dat", "SPEED=20", &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(slurp(t / "plain"), "x");
+}
+
+enum class Step { MakeTemp, Write, ShortWriteThenFull, ZeroWrite, Sync, Chmod, Close, Rename };
+
+// The real calls, except that one step fails as a full disk or an I/O error would.
+class FailingOps : public SettingsFileOps {
+  public:
+    explicit FailingOps(Step step) : step_(step) {}
+    int makeTemp(char* t) override {
+        if (step_ == Step::MakeTemp) return fail(EACCES);
+        const int fd = SettingsFileOps::makeTemp(t);
+        tempPath_ = t;
+        return fd;
+    }
+    ssize_t write(int fd, const void* data, std::size_t size) override {
+        if (step_ == Step::Write) return fail(EIO);
+        if (step_ == Step::ZeroWrite) return 0;
+        if (step_ == Step::ShortWriteThenFull) {
+            if (writes_++ == 0) return SettingsFileOps::write(fd, data, size / 2);
+            return fail(ENOSPC);
+        }
+        return SettingsFileOps::write(fd, data, size);
+    }
+    int sync(int fd) override {
+        return step_ == Step::Sync ? fail(EIO) : SettingsFileOps::sync(fd);
+    }
+    int chmod(int fd, mode_t m) override {
+        return step_ == Step::Chmod ? fail(EPERM) : SettingsFileOps::chmod(fd, m);
+    }
+    int close(int fd) override {
+        const int r = SettingsFileOps::close(fd);  // the descriptor is gone either way
+        return step_ == Step::Close ? fail(EIO) : r;
+    }
+    int rename(const char* from, const char* to) override {
+        return step_ == Step::Rename ? fail(EXDEV) : SettingsFileOps::rename(from, to);
+    }
+    const std::string& tempPath() const { return tempPath_; }
+
+  private:
+    static int fail(int err) {
+        errno = err;
+        return -1;
+    }
+    Step step_;
+    int writes_ = 0;
+    std::string tempPath_;
+};
+
+class SettingsStoreFailure : public ::testing::TestWithParam<Step> {};
+
+TEST_P(SettingsStoreFailure, KeepsTheOldFileByteForByteAndReports) {
+    TempDir t;
+    const std::string path = t / "keybird.dat";
+    const std::string old = std::string("SPEED=18\r\nMSG=73\r\n\x02[]\r\nabc\r\n", 28);
+    spit(path, old, 0444);
+
+    FailingOps ops(GetParam());
+    std::string error;
+    EXPECT_FALSE(saveSettingsFile(path, std::string(10000, 'n'), &error, ops));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(slurp(path), old);
+    EXPECT_EQ(modeOf(path), 0444u);
+    EXPECT_EQ(entries(t.path()), std::vector<std::string>{"keybird.dat"});  // no temp left
+}
+
+TEST_P(SettingsStoreFailure, WithNoOldFileLeavesNoFile) {
+    TempDir t;
+    FailingOps ops(GetParam());
+    EXPECT_FALSE(saveSettingsFile(t / "keybird.dat", "SPEED=20\r\n", nullptr, ops));
+    EXPECT_TRUE(entries(t.path()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryStep, SettingsStoreFailure,
+                         ::testing::Values(Step::MakeTemp, Step::Write, Step::ShortWriteThenFull,
+                                           Step::ZeroWrite, Step::Sync, Step::Chmod, Step::Close,
+                                           Step::Rename));
+
+TEST(SettingsStoreSave, TemporaryFileSitsBesideTheTarget) {
+    TempDir t;
+    FailingOps ops(Step::Rename);
+    saveSettingsFile(t / "keybird.dat", "x", nullptr, ops);
+    // Same folder, so the final rename never crosses a file system.
+    EXPECT_EQ(ops.tempPath().rfind(t.path() + "/", 0), 0u);
+    EXPECT_EQ(ops.tempPath().find('/', t.path().size() + 1), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kb
