@@ -1,0 +1,67 @@
+#include "keying/port_settings.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "core/nearest.h"
+
+namespace kb {
+
+std::uint16_t lptPinBit(int pinIndex) {
+    static constexpr std::array<std::uint16_t, LptPinCount> bits = {1, 2, 4, 8};
+    return pinIndex >= 0 && pinIndex < LptPinCount ? bits[static_cast<std::size_t>(pinIndex)]
+                                                   : 0;
+}
+
+bool keyDownSetsBit(int pinIndex, bool negativeLogic) {
+    const bool pin16 = pinIndex == 2;
+    return pin16 != negativeLogic;
+}
+
+std::uint16_t lptKeyDownValue(std::uint16_t image, int pinIndex, bool negativeLogic) {
+    const std::uint16_t bit = lptPinBit(pinIndex);
+    return keyDownSetsBit(pinIndex, negativeLogic) ? static_cast<std::uint16_t>(image | bit)
+                                                   : static_cast<std::uint16_t>(image & ~bit);
+}
+
+std::uint16_t lptKeyUpValue(std::uint16_t image, int pinIndex, bool negativeLogic) {
+    const std::uint16_t bit = lptPinBit(pinIndex);
+    return keyDownSetsBit(pinIndex, negativeLogic) ? static_cast<std::uint16_t>(image & ~bit)
+                                                   : static_cast<std::uint16_t>(image | bit);
+}
+
+std::string lptAddressText(std::uint16_t address) {
+    char text[12];
+    std::snprintf(text, sizeof text, "[%03Xh]", static_cast<unsigned>(address));
+    return text;
+}
+
+std::optional<std::uint16_t> parseLptAddressText(std::string_view text) {
+    if (text.size() != 6 || text[0] != '[' || text.substr(4) != "h]") return std::nullopt;
+    std::uint16_t value = 0;
+    for (char c : text.substr(1, 3)) {
+        int digit = 0;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else if (c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else {
+            return std::nullopt;
+        }
+        value = static_cast<std::uint16_t>(value * 16 + digit);
+    }
+    return value;
+}
+
+int txDelayMsForIndex(int index) {
+    return 50 * (std::clamp(index, 0, TxDelayItems - 1) + 1);
+}
+
+int txDelayIndexForMs(int ms) {
+    const int clamped = std::clamp(ms, 50, 250);
+    return static_cast<int>(nearest(static_cast<Real>(clamped) / 50.0L)) - 1;
+}
+
+}  // namespace kb

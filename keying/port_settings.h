@@ -1,0 +1,49 @@
+#pragma once
+// The values behind the port panel: the LPT pins and their logic sense, the address texts
+// of the LPT edits, and the TX delay items. Pure functions, any thread.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kb {
+
+// RadioGroupPin items: "Pin 1", "Pin 14", "Pin 16", "Pin 17".
+inline constexpr int LptPinCount = 4;
+// The "Neg. logic" boxes as the panel first shows them: checked except for pin 16.
+inline constexpr std::array<bool, LptPinCount> DefaultNegativeLogic = {true, true, false, true};
+
+// The control-register bit a pin item drives: pin 1 bit 0, pin 14 bit 1, pin 16 bit 2,
+// pin 17 bit 3 (as a value: 1, 2, 4, 8). 0 for an index outside 0..3.
+std::uint16_t lptPinBit(int pinIndex);
+
+// Key down sets the pin's bit (true) or clears it. On a PC parallel port bits 0, 1 and 3
+// are inverted at the connector and bit 2 is not, so without negative logic key down
+// drives every pin high: that clears bits 0, 1, 3 and sets bit 2.
+bool keyDownSetsBit(int pinIndex, bool negativeLogic);
+
+// The control register with the pin's bit at its key-down or key-up value; the other bits
+// are those of the image.
+std::uint16_t lptKeyDownValue(std::uint16_t image, int pinIndex, bool negativeLogic);
+std::uint16_t lptKeyUpValue(std::uint16_t image, int pinIndex, bool negativeLogic);
+
+// The text of an LPT address edit: "[" + the address in upper-case hex, at least three
+// digits + "h]", so 0x378 gives "[378h]".
+std::string lptAddressText(std::uint16_t address);
+
+// A typed address: exactly "[" + three hex digits + "h]" ("[278h]" -> 0x278). Anything
+// else, such as "[27h]" while it is being typed, gives nothing.
+std::optional<std::uint16_t> parseLptAddressText(std::string_view text);
+
+// RadioGroupTXDelay: item i is 50 * (i + 1) ms, 0..4.
+inline constexpr int TxDelayItems = 5;
+inline constexpr int DefaultTxDelayIndex = 1;  // "100 ms"
+int txDelayMsForIndex(int index);
+// The item for a stored TXDELAY= value: ms / 50 - 1 to the nearest integer, the value first
+// brought into 50..250 so a hand-edited one still selects an item and the delay timer
+// always fires.
+int txDelayIndexForMs(int ms);
+
+}  // namespace kb
