@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "app/command_line.h"
+#include "app/settings_binding.h"
 #include "audio/playback_engine.h"
 #include "ui/form1.h"
 #include "ui/timing_controls.h"
@@ -21,7 +22,7 @@ void AppShell::FormCreate() {
     s.speedFactor = speedFactor(f_.UpDownVitesse->value());
     s.wordSpacingFactor = 1;
     f_.applyLanguage();
-    if (readSettings) readSettings();
+    f_.settingsBinding().read();
 
     const CommandLine cl = parseCommandLine(f_.arguments());
     if (cl.speed) f_.UpDownVitesse->setValue(*cl.speed);
@@ -74,7 +75,7 @@ void AppShell::shutDown() {
     f_.TimerTXDelay->stop();
     f_.keying().shutdown();
     s.closing = true;
-    if (writeSettings) writeSettings();
+    f_.settingsBinding().write();
 }
 
 }  // namespace kb

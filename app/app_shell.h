@@ -3,8 +3,6 @@
 // window, and Tools/Quit. They release the devices and the transmitter in their own
 // orders and save the settings. GUI thread only.
 
-#include <functional>
-
 namespace kb {
 
 class TForm1;
@@ -20,11 +18,6 @@ public:
     // way out already ran it).
     void FormClose();
     void MenuOutilsQuitClick();
-
-    // Reads and writes the settings file; set by the program, left empty in tests that
-    // run without one.
-    std::function<void()> readSettings;
-    std::function<void()> writeSettings;
 
 private:
     // Releases the devices and the transmitter and saves the settings.

@@ -1,10 +1,12 @@
 // Keybird: the program. Builds the real devices and hands them to the main window.
 
 #include <QApplication>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/app_shell.h"
+#include "app/settings_store.h"
 #include "audio/portaudio_wave_out.h"
 #include "audio/wave_out_notifier.h"
 #include "ui/form1.h"
@@ -25,6 +27,14 @@ int main(int argc, char** argv) {
     devices.ui = &ui;
     devices.randomSeed = kb::clockSeed();
     for (int k = 1; k < argc; ++k) devices.arguments.emplace_back(argv[k]);
+    std::string why;
+    const std::string folder =
+        kb::settingsFolder(kb::settingsLocationFromEnvironment(kb::executableFolder()), &why);
+    if (folder.empty()) {
+        std::fprintf(stderr, "keybird: no folder for keybird.dat: %s\n", why.c_str());
+    } else {
+        devices.settingsPath = kb::settingsFilePath(folder);
+    }
 
     kb::TForm1 form(devices);
     form.shell().FormCreate();

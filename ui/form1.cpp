@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "app/app_shell.h"
+#include "app/settings_binding.h"
 #include "audio/playback_engine.h"
 #include "modes/typed_text.h"
 #include "ui/timing_controls.h"
@@ -96,6 +97,7 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     typed_ = std::make_unique<TypedTextMode>(*this);
     timing_ = std::make_unique<TimingControls>(*this);
     shell_ = std::make_unique<AppShell>(*this);
+    settings_ = std::make_unique<SettingsBinding>(*this, devices.settingsPath, devices.settingsOps);
 
     auto* central = new QWidget(this);
     auto* row = new QHBoxLayout(central);

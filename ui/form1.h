@@ -35,6 +35,8 @@ class QWidget;
 namespace kb {
 
 class AppShell;
+class SettingsBinding;
+class SettingsFileOps;
 class PlaybackEngine;
 class TimingControls;
 class TypedTextMode;
@@ -48,6 +50,8 @@ struct FormDevices {
     UiServices* ui = nullptr;               // required
     std::vector<std::string> arguments;     // the command line, program name excluded
     std::uint32_t randomSeed = 0;
+    std::string settingsPath;               // keybird.dat; empty: none could be found
+    SettingsFileOps* settingsOps = nullptr; // nullptr: the real file calls
 };
 
 class TForm1 : public QMainWindow {
@@ -75,6 +79,7 @@ public:
     TypedTextMode& typed() { return *typed_; }
     TimingControls& timing() { return *timing_; }
     AppShell& shell() { return *shell_; }
+    SettingsBinding& settingsBinding() { return *settings_; }
 
     // --- Helpers the controllers share --------------------------------------------------
     // Shows Stop in place of Quit, or the other way round.
@@ -198,6 +203,7 @@ private:
     std::unique_ptr<TypedTextMode> typed_;
     std::unique_ptr<TimingControls> timing_;
     std::unique_ptr<AppShell> shell_;
+    std::unique_ptr<SettingsBinding> settings_;
 };
 
 }  // namespace kb

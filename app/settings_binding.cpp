@@ -1,0 +1,70 @@
+#include "app/settings_binding.h"
+
+#include <QAction>
+#include <QSpinBox>
+#include <iostream>
+
+#include "ui/form1.h"
+#include "ui/ui_services.h"
+
+namespace kb {
+
+SettingsBinding::SettingsBinding(TForm1& form, std::string path, SettingsFileOps* ops)
+    : f_(form), path_(std::move(path)), ops_(ops ? ops : &posixSettingsFileOps()) {}
+
+void SettingsBinding::read() {
+    if (path_.empty()) return;
+    const LoadedSettingsFile file = loadSettingsFile(path_);
+    existed_ = file.existed;
+    if (!file.error.empty()) {
+        std::cerr << "keybird: " << path_ << ": " << file.error << "\n";
+        return;
+    }
+    if (file.existed && readSettings(file.bytes, settings_)) apply();
+}
+
+void SettingsBinding::apply() {
+    MainState& s = f_.state();
+    const Settings& st = settings_;
+    f_.UpDownVitesse->setValue(st.speed);
+    s.speedFactor = speedFactor(f_.UpDownVitesse->value());
+    f_.SpinEditEspace->setValue(st.charSpacing);
+    s.wordSpacingFactor = st.wordSpacingFactor;
+    if (st.wordSpacingFactor >= 2) f_.MenuEspaceMotN[st.wordSpacingFactor - 1]->trigger();
+    f_.UpDownAmplitude->setValue(st.level);
+    // The level is set even when the control already shows it: until then the program
+    // plays at its start-up gain.
+    f_.soundTables().setLevelGain(levelGain(f_.UpDownAmplitude->value()));
+    f_.shortcuts() = st.shortcuts;
+    s.mask.startChar = st.maskStartChar;
+    s.mask.endChar = st.maskEndChar;
+    applyLocalCharacters(st, f_.morse(), f_.characters());
+    s.inputDeviceId = st.inputDeviceId;
+    s.outputDeviceId = st.outputDeviceId;
+}
+
+void SettingsBinding::collect() {
+    const MainState& s = f_.state();
+    Settings& st = settings_;
+    st.speed = f_.UpDownVitesse->value();
+    st.charSpacing = f_.SpinEditEspace->value();
+    st.wordSpacingFactor = s.wordSpacingFactor;
+    st.level = f_.UpDownAmplitude->value();
+    st.shortcuts = f_.shortcuts();
+    st.maskStartChar = s.mask.startChar;
+    st.maskEndChar = s.mask.endChar;
+    st.inputDeviceId = s.inputDeviceId;
+    st.outputDeviceId = s.outputDeviceId;
+}
+
+void SettingsBinding::write() {
+    collect();
+    std::string error = "no folder for the settings file";
+    if (path_.empty() || !saveSettingsFile(path_, writeSettings(settings_), &error, *ops_)) {
+        std::cerr << "keybird: cannot save " << (path_.empty() ? "keybird.dat" : path_) << ": "
+                  << error << "\n";
+        f_.ui().warning(&f_, QString::fromUtf8(f_.texts().shared.msgCannotCreateSettings));
+    }
+}
+
+}  // namespace kb

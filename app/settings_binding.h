@@ -1,0 +1,40 @@
+#pragma once
+// Binds keybird.dat to the main window: reads it while the window is created and applies
+// what the window's controls own; fills the values back in and saves the file at each way
+// out. Values whose owners do not exist yet are carried in the Settings struct and
+// written back unchanged, so no setting is ever lost. GUI thread only.
+
+#include <string>
+
+#include "app/settings_file.h"
+#include "app/settings_store.h"
+
+namespace kb {
+
+class TForm1;
+
+class SettingsBinding {
+public:
+    // path empty: no folder for the file could be found (saving then reports failure).
+    SettingsBinding(TForm1& form, std::string path, SettingsFileOps* ops);
+
+    // Reads the file, when there is one, and applies it.
+    void read();
+    // Takes the current values and saves the file; MsgCannotCreateSettings on failure.
+    void write();
+
+    const Settings& settings() const { return settings_; }
+    bool fileExisted() const { return existed_; }
+
+private:
+    void apply();
+    void collect();
+
+    TForm1& f_;
+    std::string path_;
+    SettingsFileOps* ops_;
+    Settings settings_;
+    bool existed_ = false;
+};
+
+}  // namespace kb
