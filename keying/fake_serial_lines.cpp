@@ -6,13 +6,21 @@ namespace kb {
 
 FakeSerialLines::FakeSerialLines(const Clock& clock, std::size_t reserve) : clock_(clock) {
     changes_.reserve(reserve);
+    events_.reserve(reserve);
 }
 
 std::error_code FakeSerialLines::open(const std::string& devicePath) {
     std::lock_guard lock(mutex_);
-    if (open_) ++closes_;
+    if (open_) {
+        ++closes_;
+        events_.push_back("close");
+    }
     open_ = false;
-    if (openError_ != 0) return {openError_, std::generic_category()};
+    if (openError_ != 0) {
+        events_.push_back("open " + devicePath + " failed");
+        return {openError_, std::generic_category()};
+    }
+    events_.push_back("open " + devicePath);
     open_ = true;
     ++opens_;
     path_ = devicePath;
@@ -22,7 +30,10 @@ std::error_code FakeSerialLines::open(const std::string& devicePath) {
 
 void FakeSerialLines::close() {
     std::lock_guard lock(mutex_);
-    if (open_) ++closes_;
+    if (open_) {
+        ++closes_;
+        events_.push_back("close");
+    }
     open_ = false;
 }
 
@@ -38,7 +49,16 @@ int FakeSerialLines::change(std::uint8_t mask, bool up) {
     const std::int64_t now = clock_.nowNs();
     std::lock_guard lock(mutex_);
     if (!open_) return EBADF;
-    if (lineError_ != 0) return lineError_;
+    int err = lineError_;
+    if (err == 0 && failCount_ > 0) {
+        --failCount_;
+        err = failNextError_;
+    }
+    const char* sign = err != 0 ? "! " : up ? "+" : "-";
+    const std::string suffix = err != 0 ? std::to_string(err) : std::string();
+    if (mask & LineDtr) events_.push_back(std::string("DTR") + sign + suffix);
+    if (mask & LineRts) events_.push_back(std::string("RTS") + sign + suffix);
+    if (err != 0) return err;
     const auto tid = std::this_thread::get_id();
     if (mask & LineDtr) {
         dtr_ = up;
@@ -59,6 +79,22 @@ void FakeSerialLines::failOpenWith(int err) {
 void FakeSerialLines::failLinesWith(int err) {
     std::lock_guard lock(mutex_);
     lineError_ = err;
+}
+
+void FakeSerialLines::failNextLineChanges(int count, int err) {
+    std::lock_guard lock(mutex_);
+    failCount_ = count;
+    failNextError_ = err;
+}
+
+std::vector<std::string> FakeSerialLines::events() const {
+    std::lock_guard lock(mutex_);
+    return events_;
+}
+
+void FakeSerialLines::clearEvents() {
+    std::lock_guard lock(mutex_);
+    events_.clear();
 }
 
 bool FakeSerialLines::dtr() const {

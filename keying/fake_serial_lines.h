@@ -38,10 +38,16 @@ public:
     void failOpenWith(int err);
     // Line changes fail with this errno from now on (0: they work again).
     void failLinesWith(int err);
+    // Only the next `count` line changes fail with this errno.
+    void failNextLineChanges(int count, int err);
     bool dtr() const;
     bool rts() const;
     std::vector<Change> changes() const;
     void clearChanges();
+    // Opens, closes and line changes in order: "open /dev/ttyS0", "close", "DTR+", "RTS-",
+    // and "DTR! 5" for a change that failed with errno 5.
+    std::vector<std::string> events() const;
+    void clearEvents();
     std::string openedPath() const;  // the last device opened
     int openCount() const;
     int closeCount() const;
@@ -56,10 +62,13 @@ private:
     bool rts_ = false;
     int openError_ = 0;
     int lineError_ = 0;
+    int failCount_ = 0;
+    int failNextError_ = 0;
     int opens_ = 0;
     int closes_ = 0;
     std::string path_;
     std::vector<Change> changes_;
+    std::vector<std::string> events_;
 };
 
 }  // namespace kb
