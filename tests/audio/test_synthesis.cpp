@@ -131,6 +131,10 @@ struct FillCase {
     const char* code;
 };
 
+void PrintTo(const FillCase& c, std::ostream* os) {
+    *os << c.speed << " wpm " << c.weight << ":1 " << c.code;
+}
+
 class EveryElement : public Fill, public testing::WithParamInterface<FillCase> {};
 
 TEST_P(EveryElement, StartsWithTheSameRiseAndFallsToExactlyZero) {

@@ -14,6 +14,8 @@ struct Pair {
     char32_t cp;
 };
 
+void PrintTo(const Pair& p, std::ostream* os) { *os << "byte " << int(p.byte); }
+
 class Cp1252Pair : public testing::TestWithParam<Pair> {};
 
 TEST_P(Cp1252Pair, ConvertsBothWays) {
@@ -73,6 +75,8 @@ struct Utf8Case {
     std::string bytes;
     bool valid;
 };
+
+void PrintTo(const Utf8Case& c, std::ostream* os) { *os << c.name; }
 
 class Utf8Detection : public testing::TestWithParam<Utf8Case> {};
 

@@ -14,6 +14,8 @@ struct SpeedRow {
     double dashMs;
 };
 
+void PrintTo(const SpeedRow& r, std::ostream* os) { *os << r.speed << " wpm"; }
+
 class DurationTable : public testing::TestWithParam<SpeedRow> {};
 
 TEST_P(DurationTable, DashDotAndGapFramesAtEachWeight) {

@@ -33,6 +33,10 @@ struct HeaderRow {
     std::uint16_t blockAlign;
 };
 
+void PrintTo(const HeaderRow& r, std::ostream* os) {
+    *os << r.channels << " ch " << r.bits << " bits " << r.rate << " Hz";
+}
+
 class WavHeader : public testing::TestWithParam<HeaderRow> {};
 
 TEST_P(WavHeader, FieldsAtTheirOffsets) {

@@ -104,6 +104,12 @@ struct OptionCase {
     ToneType type;
 };
 
+void PrintTo(const OptionCase& c, std::ostream* os) {
+    *os << "[";
+    for (const std::string& a : c.args) *os << " " << a;
+    *os << " ]";
+}
+
 class RenderOptions : public Render, public testing::WithParamInterface<OptionCase> {};
 
 TEST_P(RenderOptions, FileMatchesTheRecorderForThoseSettings) {
@@ -203,6 +209,12 @@ struct BadCase {
     std::vector<std::string> args;
     std::string mentions;  // a word the message must contain
 };
+
+void PrintTo(const BadCase& c, std::ostream* os) {
+    *os << "[";
+    for (const std::string& a : c.args) *os << " " << a;
+    *os << " ]";
+}
 
 class RenderRefuses : public Render, public testing::WithParamInterface<BadCase> {};
 
