@@ -13,6 +13,8 @@ struct CodeRow {
     const char* code;
 };
 
+void PrintTo(const CodeRow& r, std::ostream* os) { *os << "code " << int(r.c); }
+
 class BuiltInCode : public testing::TestWithParam<CodeRow> {};
 
 TEST_P(BuiltInCode, MatchesTheAlphabet) {
@@ -94,23 +96,23 @@ TEST(CharacterList, FixedEntriesInOrder) {
     const std::string_view fixed = "abcdefghijklmnopqrstuvwxyz0123456789.,?/+'-=";
     ASSERT_EQ(fixed.size(), 44u);
     for (std::size_t k = 0; k < fixed.size(); ++k) {
-        EXPECT_EQ(list.slots[k], static_cast<unsigned char>(fixed[k])) << "slot " << k;
+        EXPECT_EQ(list.entries[k], static_cast<unsigned char>(fixed[k])) << "slot " << k;
     }
-    for (int k = 44; k < CharacterListSize; ++k) EXPECT_EQ(list.slots[k], 0) << "slot " << k;
+    for (int k = 44; k < CharacterListSize; ++k) EXPECT_EQ(list.entries[k], 0) << "slot " << k;
     EXPECT_EQ(list.localCount, 0);
 }
 
 TEST(CharacterList, LocalCharactersAreHeldLowerCaseAndAtMostTwentySix) {
     CharacterList list;
     EXPECT_TRUE(list.addLocal(0xC9));  // É
-    EXPECT_EQ(list.slots[44], 0xE9);
+    EXPECT_EQ(list.entries[44], 0xE9);
     for (int k = 1; k < 26; ++k) EXPECT_TRUE(list.addLocal(static_cast<unsigned char>(0xE0 + k)));
     EXPECT_EQ(list.localCount, 26);
     EXPECT_FALSE(list.addLocal(0xF1));
-    EXPECT_EQ(list.slots[71], 0) << "the chosen characters' region is untouched";
+    EXPECT_EQ(list.entries[71], 0) << "the chosen characters' region is untouched";
     list.clearLocal();
     EXPECT_EQ(list.localCount, 0);
-    EXPECT_EQ(list.slots[44], 0);
+    EXPECT_EQ(list.entries[44], 0);
 }
 
 struct SetRow {
@@ -118,6 +120,8 @@ struct SetRow {
     int first;
     int count;
 };
+
+void PrintTo(const SetRow& r, std::ostream* os) { *os << "first " << r.first; }
 
 class CharacterSetStretch : public testing::TestWithParam<SetRow> {};
 
