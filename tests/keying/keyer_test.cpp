@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <initializer_list>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -319,6 +320,11 @@ struct PinCase {
     std::uint16_t bit;  // the control-register bit it drives
     bool downSets;      // key down sets the bit (else clears it)
 };
+
+void PrintTo(const PinCase& c, std::ostream* os) {
+    static const char* const names[] = {"pin 1", "pin 14", "pin 16", "pin 17"};
+    *os << names[c.pin] << (c.negative ? " negative" : " positive");
+}
 
 class LptPinTest : public LptKeyerTest, public ::testing::WithParamInterface<PinCase> {};
 

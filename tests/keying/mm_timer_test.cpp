@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <ostream>
 #include <thread>
 
 #include "keying/fake_mm_timer.h"
@@ -30,6 +31,8 @@ struct RuleCase {
     bool arm;
     int intervalAfter;
 };
+
+void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.name; }
 
 class TimerRuleTest : public ::testing::TestWithParam<RuleCase> {};
 

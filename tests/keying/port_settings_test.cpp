@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "keying/port_settings.h"
 
 namespace kb {
@@ -11,6 +13,8 @@ struct AddressCase {
     const char* text;
     int expected;  // -1: ignored
 };
+
+void PrintTo(const AddressCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 
 class LptAddressTextTest : public ::testing::TestWithParam<AddressCase> {};
 
