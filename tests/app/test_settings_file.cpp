@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -656,6 +660,23 @@ TEST(SettingsFile, GarbageNeverStopsTheReading) {
     EXPECT_EQ(read(writeSettings(s)), s);
 }
 
+TEST(SettingsFile, LinesTheProgramNeverWritesTakeNoSlot) {
+    const Settings s = read(
+        joinLines({"MSG=", "MSG=qrz?", "SHORTCUT=&", "SHORTCUT=", "SHORTCUT=#73", "\x01", "\x02"}));
+    EXPECT_EQ(s.messages[0], "qrz?");
+    EXPECT_EQ(s.shortcuts[0].key, "#");
+    EXPECT_EQ(s.shortcuts[0].text, "73");
+    EXPECT_EQ(s.chosenCharacters, " ");
+    EXPECT_EQ(read(joinLines({"\x01 abc", "\x02"})).chosenCharacters, " ");
+}
+
+TEST(SettingsFile, LoneCarriageReturnIsAnOrdinaryByte) {
+    // Only LF (with a CR before it) ends a line, so a lone CR stays in its line.
+    const Settings s = read(std::string("MSG=a\rb\r\n\x02\r\n", 13));
+    EXPECT_EQ(s.messages[0], "a\rb");
+    EXPECT_EQ(read(writeSettings(s)).messages[0], "a\rb");
+}
+
 TEST(SettingsFile, LineFeedsInTextsCannotBreakTheFile) {
     Settings s;
     s.messages[0] = "cq\ncq";
@@ -668,6 +689,38 @@ TEST(SettingsFile, LineFeedsInTextsCannotBreakTheFile) {
     EXPECT_EQ(back.lessonPages[0], "ab\x02");
     EXPECT_EQ(back.maskStartChar, -1);
     EXPECT_EQ(back.lessonPages[1], "tawp1");
+}
+
+// The hand-written seed files of the settings fuzzer are real files: each reads, and what
+// is written from it reads back the same; the two the program itself would write come
+// back byte for byte.
+TEST(SettingsFile, SeedCorpusFiles) {
+    const char* source = std::getenv("KEYBIRD_SOURCE_DIR");
+    if (source == nullptr) source = KEYBIRD_TEST_SOURCE_DIR;
+    const std::filesystem::path dir = std::filesystem::path(source) / "fuzz/corpus/settings";
+    const auto slurp = [&](const char* name) {
+        std::ifstream in(dir / name, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    };
+    EXPECT_EQ(slurp("default.dat"), writeSettings(Settings{}));
+    const std::string full = slurp("full.dat");
+    EXPECT_EQ(writeSettings(read(full)), full);
+    EXPECT_EQ(read(slurp("full-lf.dat")), read(full));
+
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        Settings s;
+        const bool used = readSettings(ss.str(), s);
+        EXPECT_EQ(used, entry.path().filename() != "no-marker.dat") << entry.path();
+        EXPECT_EQ(read(writeSettings(s)), s) << entry.path();
+        ++files;
+    }
+    EXPECT_GE(files, 8);
 }
 
 }  // namespace
