@@ -8,9 +8,11 @@
 
 #include <fcntl.h>
 #include <getopt.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -200,6 +202,54 @@ std::string readText(const Options& o) {
     return text;
 }
 
+// The temporary being written, for the signal handler: an interrupted render (Ctrl+C, a
+// terminal closed, kill) removes it before it dies, as every failure does.
+char gTemporary[4096];
+
+extern "C" void removeTemporaryAndDie(int sig) {
+    if (gTemporary[0] != '\0') ::unlink(gTemporary);
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// Signals held off while the temporary's name is recorded or forgotten.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int sig : kCleanupSignals) sigaddset(&set, sig);
+        sigprocmask(SIG_BLOCK, &set, &old_);
+    }
+    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t old_;
+};
+
+void setTemporary(const std::string& path) {
+    SignalsHeld held;
+    const std::size_t n = std::min(path.size(), sizeof gTemporary - 1);
+    std::memcpy(gTemporary, path.data(), n);
+    gTemporary[n] = '\0';
+}
+
+void installCleanupHandlers() {
+    struct sigaction sa {};
+    sa.sa_handler = removeTemporaryAndDie;
+    sigemptyset(&sa.sa_mask);
+    for (int sig : kCleanupSignals) {
+        struct sigaction old {};
+        // A signal the caller chose to ignore (nohup, a background job) stays ignored.
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        sigaction(sig, &sa, nullptr);
+    }
+}
+
 // Writes the whole file to a temporary beside the output, then renames it into place.
 void render(const Options& o, const std::string& text) {
     kb::MorseTable morse;
@@ -219,9 +269,18 @@ void render(const Options& o, const std::string& text) {
         fail("the text is too long for one wave file (over 4 GiB of samples)");
     }
 
+    if (o.output.size() + 7 >= sizeof gTemporary) fail("the output file name is too long");
     std::string tmp = o.output + ".XXXXXX";
-    const int fd = mkstemp(tmp.data());
-    if (fd < 0) fail("cannot write '" + o.output + "': " + std::strerror(errno));
+    installCleanupHandlers();
+    int fd;
+    int openError;
+    {
+        SignalsHeld held;
+        fd = mkstemp(tmp.data());
+        openError = errno;
+        if (fd >= 0) setTemporary(tmp);
+    }
+    if (fd < 0) fail("cannot write '" + o.output + "': " + std::strerror(openError));
     FILE* f = fdopen(fd, "wb");
     if (!f) {
         ::close(fd);
@@ -257,10 +316,13 @@ void render(const Options& o, const std::string& text) {
         ::unlink(tmp.c_str());
         fail("cannot write '" + o.output + "': " + std::strerror(err));
     }
-    if (std::rename(tmp.c_str(), o.output.c_str()) != 0) {
+    {
+        SignalsHeld held;
+        const bool renamed = std::rename(tmp.c_str(), o.output.c_str()) == 0;
         const int err = errno;
-        ::unlink(tmp.c_str());
-        fail("cannot write '" + o.output + "': " + std::strerror(err));
+        if (!renamed) ::unlink(tmp.c_str());
+        setTemporary("");
+        if (!renamed) fail("cannot write '" + o.output + "': " + std::strerror(err));
     }
 }
 

@@ -296,5 +296,42 @@ TEST_F(Render, FailedWriteKeepsAnExistingFileAsItWas) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.wav"});
 }
 
+TEST_F(Render, InterruptedRenderRemovesItsTemporary) {
+    // About 250 MB of sound: long enough to be caught in the middle.
+    std::string text;
+    for (int k = 0; k < 2000; ++k) text += "paris ";
+    std::ofstream(dir.path() / "long.txt") << text;
+    const std::string in = (dir.path() / "long.txt").string();
+    const std::string target = out();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::signal(SIGTERM, SIG_DFL);
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execl(KEYBIRD_RENDER_BIN, KEYBIRD_RENDER_BIN, "-o", target.c_str(), "--wpm", "5",
+                "--rate", "11025", "-i", in.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    // Wait for the temporary to appear and grow, then stop the render.
+    bool writing = false;
+    for (int k = 0; k < 5000 && !writing; ++k) {
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(dir.path(), ec)) {
+            const std::string n = e.path().filename().string();
+            if (n.starts_with("out.wav.") && fs::file_size(e.path(), ec) > 0 && !ec) writing = true;
+        }
+        if (!writing) ::usleep(1000);
+    }
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(writing) << "the render never started writing";
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the render finished before it could be stopped";
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"long.txt"});
+}
+
 }  // namespace
 }  // namespace kb
