@@ -39,8 +39,7 @@ TEST(ToneTable, RisesOverTheFirstFiftyFramesFromPhaseZero) {
     const ToneTable t = builtTable(800, ToneType::Sine, 0);
     EXPECT_EQ(t[0], 0);  // phase 0
     for (int k = 0; k < RiseFrames; ++k) {
-        const long double full =
-            std::nearbyint(std::sin(2 * M_PI * k * 800.0 / 22050.0) * 32767.0);
+        const long double full = std::nearbyint(std::sin(2 * M_PI * k * 800.0 / 22050.0) * 32767.0);
         EXPECT_EQ(t[2 * k], std::lrintl((k + 1) * full / 50.0L)) << "frame " << k;
         EXPECT_EQ(t[2 * k], t[2 * k + 1]);
     }
@@ -60,8 +59,8 @@ TEST(ToneTable, ExaminationToneStaysWithinFullScaleAtLevelZero) {
     EXPECT_GT(peak, 20000) << "the harmonics are really there";
     // Frame 100: 830 Hz and its second and third harmonics, weights 0.214, 0.557, 0.228.
     const double w = 2 * M_PI * 100 * 830.0 / 22050.0;
-    const double v = (0.214 * std::sin(w) + 0.557 * std::sin(2 * w) + 0.228 * std::sin(3 * w)) *
-                     32767.0;
+    const double v =
+        (0.214 * std::sin(w) + 0.557 * std::sin(2 * w) + 0.228 * std::sin(3 * w)) * 32767.0;
     EXPECT_LE(std::abs(t[200] - v), 0.5 + 1e-6);
     // The pitch does not matter to the examination tone.
     const ToneTable other = builtTable(600, ToneType::Examination, 0);
@@ -69,7 +68,8 @@ TEST(ToneTable, ExaminationToneStaysWithinFullScaleAtLevelZero) {
 }
 
 TEST(SoundTables, LevelRuleRebuildsOnlyOnARealChange) {
-    SoundTables tables;
+    RandomInt random;
+    SoundTables tables(random);
     tables.rebuild();  // the device opened
     const int opened = tables.rebuildCount();
     EXPECT_TRUE(tables.setLevelGain(levelGain(-9)));  // from the initial 0.35
@@ -85,7 +85,8 @@ TEST(SoundTables, LevelRuleRebuildsOnlyOnARealChange) {
 }
 
 TEST(SoundTables, PitchChangeRebuilds) {
-    SoundTables tables;
+    RandomInt random;
+    SoundTables tables(random);
     tables.setPitch(600, ToneType::Sine);
     EXPECT_EQ(tables.rebuildCount(), 1);
     const double v = std::sin(2 * M_PI * 80 * 600.0 / 22050.0) * 32767.0 * 0.35;
@@ -93,7 +94,7 @@ TEST(SoundTables, PitchChangeRebuilds) {
 }
 
 class Fill : public testing::Test {
-protected:
+  protected:
     Fill() : buffer(std::make_unique<CharBuffer>()) { tone.rebuild(ToneParams{}); }
 
     // Poison the buffer so that every value the fill should write is seen to be written.
@@ -200,8 +201,7 @@ TEST(KeyingSchedule, StepsAt12Wpm) {
 
 TEST(KeyingSchedule, WeightAndSpeedChangeTheHeader) {
     // 50 wpm, 5:1: dash 3000 values = 68.0 ms, dot 600 = 13.6 ms, gap 1000 = 22.7 ms.
-    const KeyingSchedule k =
-        buildKeyingSchedule("-", elementDurations(speedFactor(50), 5), true);
+    const KeyingSchedule k = buildKeyingSchedule("-", elementDurations(speedFactor(50), 5), true);
     EXPECT_EQ(k.dashMs, 68);
     EXPECT_EQ(k.dotMs, 14);
     EXPECT_EQ(k.gapMs, 23);

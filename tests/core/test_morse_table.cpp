@@ -13,7 +13,9 @@ struct CodeRow {
     const char* code;
 };
 
-void PrintTo(const CodeRow& r, std::ostream* os) { *os << "code " << int(r.c); }
+void PrintTo(const CodeRow& r, std::ostream* os) {
+    *os << "code " << int(r.c);
+}
 
 class BuiltInCode : public testing::TestWithParam<CodeRow> {};
 
@@ -31,18 +33,19 @@ INSTANTIATE_TEST_SUITE_P(
                     CodeRow{',', "--..--"}, CodeRow{'-', "-....-"}, CodeRow{'.', ".-.-.-"},
                     CodeRow{'/', "-..-."}, CodeRow{':', "---..."}, CodeRow{';', "-.-.-."},
                     CodeRow{'=', "-...-"}, CodeRow{'?', "..--.."}, CodeRow{'@', ".--.-."}));
-INSTANTIATE_TEST_SUITE_P(
-    Figures, BuiltInCode,
-    testing::Values(CodeRow{'0', "-----"}, CodeRow{'1', ".----"}, CodeRow{'2', "..---"},
-                    CodeRow{'3', "...--"}, CodeRow{'4', "....-"}, CodeRow{'5', "....."},
-                    CodeRow{'6', "-...."}, CodeRow{'7', "--..."}, CodeRow{'8', "---.."},
-                    CodeRow{'9', "----."}));
-INSTANTIATE_TEST_SUITE_P(
-    Letters, BuiltInCode,
-    testing::Values(CodeRow{'A', ".-"}, CodeRow{'b', "-..."}, CodeRow{'C', "-.-."},
-                    CodeRow{'e', "."}, CodeRow{'H', "...."}, CodeRow{'j', ".---"},
-                    CodeRow{'Q', "--.-"}, CodeRow{'t', "-"}, CodeRow{'V', "...-"},
-                    CodeRow{'y', "-.--"}, CodeRow{'Z', "--.."}));
+INSTANTIATE_TEST_SUITE_P(Figures, BuiltInCode,
+                         testing::Values(CodeRow{'0', "-----"}, CodeRow{'1', ".----"},
+                                         CodeRow{'2', "..---"}, CodeRow{'3', "...--"},
+                                         CodeRow{'4', "....-"}, CodeRow{'5', "....."},
+                                         CodeRow{'6', "-...."}, CodeRow{'7', "--..."},
+                                         CodeRow{'8', "---.."}, CodeRow{'9', "----."}));
+INSTANTIATE_TEST_SUITE_P(Letters, BuiltInCode,
+                         testing::Values(CodeRow{'A', ".-"}, CodeRow{'b', "-..."},
+                                         CodeRow{'C', "-.-."}, CodeRow{'e', "."},
+                                         CodeRow{'H', "...."}, CodeRow{'j', ".---"},
+                                         CodeRow{'Q', "--.-"}, CodeRow{'t', "-"},
+                                         CodeRow{'V', "...-"}, CodeRow{'y', "-.--"},
+                                         CodeRow{'Z', "--.."}));
 
 TEST(MorseTable, BothCasesOfEveryLetterCarryTheSameCode) {
     const MorseTable table;
@@ -121,7 +124,9 @@ struct SetRow {
     int count;
 };
 
-void PrintTo(const SetRow& r, std::ostream* os) { *os << "first " << r.first; }
+void PrintTo(const SetRow& r, std::ostream* os) {
+    *os << "first " << r.first;
+}
 
 class CharacterSetStretch : public testing::TestWithParam<SetRow> {};
 
@@ -131,14 +136,12 @@ TEST_P(CharacterSetStretch, MatchesTheClassTable) {
     EXPECT_EQ(set.count, GetParam().count);
 }
 
-INSTANTIATE_TEST_SUITE_P(Classes, CharacterSetStretch,
-                         testing::Values(SetRow{CharacterClass::Letters, 0, 26},
-                                         SetRow{CharacterClass::Figures, 26, 10},
-                                         SetRow{CharacterClass::Stops, 36, 8},
-                                         SetRow{CharacterClass::Local, 44, 3},
-                                         SetRow{CharacterClass::LettersFigures, 0, 36},
-                                         SetRow{CharacterClass::All, 0, 47},
-                                         SetRow{CharacterClass::Chosen, 71, 9}));
+INSTANTIATE_TEST_SUITE_P(
+    Classes, CharacterSetStretch,
+    testing::Values(SetRow{CharacterClass::Letters, 0, 26}, SetRow{CharacterClass::Figures, 26, 10},
+                    SetRow{CharacterClass::Stops, 36, 8}, SetRow{CharacterClass::Local, 44, 3},
+                    SetRow{CharacterClass::LettersFigures, 0, 36},
+                    SetRow{CharacterClass::All, 0, 47}, SetRow{CharacterClass::Chosen, 71, 9}));
 
 TEST(SpecialCharacterList, EightFurtherCharactersInOrder) {
     EXPECT_EQ(SpecialCharacterList, "!():;<>@");

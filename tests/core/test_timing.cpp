@@ -14,7 +14,9 @@ struct SpeedRow {
     double dashMs;
 };
 
-void PrintTo(const SpeedRow& r, std::ostream* os) { *os << r.speed << " wpm"; }
+void PrintTo(const SpeedRow& r, std::ostream* os) {
+    *os << r.speed << " wpm";
+}
 
 class DurationTable : public testing::TestWithParam<SpeedRow> {};
 

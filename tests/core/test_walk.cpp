@@ -69,8 +69,7 @@ TEST(Walk, OnlyCodeLessTextIsExhaustedAtOnce) {
     Player p;
     std::string pending = "\r\n\t&#[]\r\n";
     std::string code = "..--..";
-    EXPECT_EQ(walkStep(pending, p.morse, p.shortcuts, p.mask, false, code),
-              WalkResult::Exhausted);
+    EXPECT_EQ(walkStep(pending, p.morse, p.shortcuts, p.mask, false, code), WalkResult::Exhausted);
     EXPECT_TRUE(pending.empty());
     EXPECT_EQ(code, "..--..") << "nothing was sounded";
     std::string empty;
@@ -89,8 +88,8 @@ TEST(Walk, BlankIsSoundedWithAnEmptyCodeAndStaysAtTheFront) {
 TEST(Walk, ProsignCharactersSoundTheirSigns) {
     Player p;
     std::string code;
-    for (auto [text, expected] : {std::pair{"!", ".-..."}, std::pair{"<", "........"},
-                                  std::pair{">", "...-.-"}}) {
+    for (auto [text, expected] :
+         {std::pair{"!", ".-..."}, std::pair{"<", "........"}, std::pair{">", "...-.-"}}) {
         std::string pending = text;
         ASSERT_EQ(walkStep(pending, p.morse, p.shortcuts, p.mask, false, code), WalkResult::Sound);
         EXPECT_EQ(code, expected) << text;
@@ -250,7 +249,10 @@ TEST(Walk, WalkFrontTakesOneStepAtATime) {
 TEST(Walk, CharacterWithoutAWindows1252FormIsSkippedNeverSoundedAsAQuestionMark) {
     Player p;
     // "a", CJK ideograph, "b", an emoji, "c" arriving as UTF-8 from a widget or a file.
-    const std::string text = utf8ToCp1252("a\xE4\xB8\xAD" "b\xF0\x9F\x98\x80" "c");
+    const std::string text = utf8ToCp1252(
+        "a\xE4\xB8\xAD"
+        "b\xF0\x9F\x98\x80"
+        "c");
     EXPECT_EQ(p.play(text), "abc");
 }
 

@@ -55,27 +55,32 @@ struct DecodeCase {
     const char* rate;
 };
 
-void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.format << " " << c.rate; }
+void PrintTo(const DecodeCase& c, std::ostream* os) {
+    *os << c.format << " " << c.rate;
+}
 
 class MultimonDecode : public testing::TestWithParam<DecodeCase> {
-protected:
+  protected:
     test::TempDir dir;
 };
 
 TEST_P(MultimonDecode, DecodesTheRenderedText) {
     const auto multimon = findProgram("multimon-ng");
-    if (!multimon) GTEST_SKIP() << "multimon-ng is not installed: no independent decoder to check against";
+    if (!multimon)
+        GTEST_SKIP() << "multimon-ng is not installed: no independent decoder to check against";
     const DecodeCase& c = GetParam();
     const bool direct = std::string(c.format) == "mono16" && std::string(c.rate) == "22050";
     const auto sox = findProgram("sox");
-    if (!direct && !sox) GTEST_SKIP() << "sox is not installed: only the mono16 22050 file can be fed to the decoder";
+    if (!direct && !sox)
+        GTEST_SKIP()
+            << "sox is not installed: only the mono16 22050 file can be fed to the decoder";
 
     const std::string wav = (dir.path() / "text.wav").string();
     const std::string raw = (dir.path() / "text.raw").string();
     // 20 wpm: multimon-ng's timing starts from 50 ms elements and follows 60 ms dots at once.
-    const test::ProcessResult r = test::runProcess(
-        {KEYBIRD_RENDER_BIN, "-o", wav, "--wpm", "20", "--format", c.format, "--rate", c.rate, kText},
-        {"", std::nullopt, dir.path()});
+    const test::ProcessResult r = test::runProcess({KEYBIRD_RENDER_BIN, "-o", wav, "--wpm", "20",
+                                                    "--format", c.format, "--rate", c.rate, kText},
+                                                   {"", std::nullopt, dir.path()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
 
     if (direct) {
@@ -85,27 +90,26 @@ TEST_P(MultimonDecode, DecodesTheRenderedText) {
         ASSERT_GT(file.size(), 44u);
         std::ofstream(raw, std::ios::binary) << file.substr(44) << std::string(44100, '\0');
     } else {
-        const test::ProcessResult s = test::runProcess(
-            {*sox, wav, "-t", "raw", "-r", "22050", "-e", "signed-integer", "-b", "16", "-c", "1",
-             "-L", raw, "pad", "0", "1"},
-            {"", std::nullopt, dir.path()});
+        const test::ProcessResult s =
+            test::runProcess({*sox, wav, "-t", "raw", "-r", "22050", "-e", "signed-integer", "-b",
+                              "16", "-c", "1", "-L", raw, "pad", "0", "1"},
+                             {"", std::nullopt, dir.path()});
         ASSERT_EQ(s.exitCode, 0) << s.err;
     }
 
-    const test::ProcessResult d = test::runProcess(
-        {*multimon, "-q", "-c", "-a", "MORSE_CW", "-t", "raw", raw}, {"", std::nullopt, dir.path()});
+    const test::ProcessResult d =
+        test::runProcess({*multimon, "-q", "-c", "-a", "MORSE_CW", "-t", "raw", raw},
+                         {"", std::nullopt, dir.path()});
     ASSERT_EQ(d.exitCode, 0) << d.err;
     EXPECT_EQ(squeeze(d.out), squeeze(kText)) << "decoded: " << d.out;
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, MultimonDecode,
-                         testing::Values(DecodeCase{"mono16", "22050"}, DecodeCase{"mono8", "22050"},
-                                         DecodeCase{"stereo16", "22050"},
-                                         DecodeCase{"stereo8", "11025"},
-                                         DecodeCase{"mono16", "11025"}),
-                         [](const auto& info) {
-                             return std::string(info.param.format) + "_" + info.param.rate;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Formats, MultimonDecode,
+    testing::Values(DecodeCase{"mono16", "22050"}, DecodeCase{"mono8", "22050"},
+                    DecodeCase{"stereo16", "22050"}, DecodeCase{"stereo8", "11025"},
+                    DecodeCase{"mono16", "11025"}),
+    [](const auto& info) { return std::string(info.param.format) + "_" + info.param.rate; });
 
 }  // namespace
 }  // namespace kb

@@ -16,8 +16,12 @@ namespace {
 std::uint32_t le32(const std::uint8_t* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
-std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::string tag(const std::uint8_t* p) { return std::string(reinterpret_cast<const char*>(p), 4); }
+std::uint16_t le16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+std::string tag(const std::uint8_t* p) {
+    return std::string(reinterpret_cast<const char*>(p), 4);
+}
 
 RecordFormat format(int channels, int bits, int divisor) {
     RecordFormat f;
@@ -58,14 +62,12 @@ TEST_P(WavHeader, FieldsAtTheirOffsets) {
     EXPECT_EQ(le32(&h[40]), 123456u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, WavHeader,
-                         testing::Values(HeaderRow{2, 16, 1, 22050, 88200, 4},
-                                         HeaderRow{1, 8, 2, 11025, 11025, 1},
-                                         HeaderRow{1, 8, 1, 22050, 22050, 1},
-                                         HeaderRow{1, 16, 1, 22050, 44100, 2},
-                                         HeaderRow{2, 8, 1, 22050, 44100, 2},
-                                         HeaderRow{2, 16, 2, 11025, 44100, 4},
-                                         HeaderRow{1, 16, 2, 11025, 22050, 2}));
+INSTANTIATE_TEST_SUITE_P(
+    Formats, WavHeader,
+    testing::Values(HeaderRow{2, 16, 1, 22050, 88200, 4}, HeaderRow{1, 8, 2, 11025, 11025, 1},
+                    HeaderRow{1, 8, 1, 22050, 22050, 1}, HeaderRow{1, 16, 1, 22050, 44100, 2},
+                    HeaderRow{2, 8, 1, 22050, 44100, 2}, HeaderRow{2, 16, 2, 11025, 44100, 4},
+                    HeaderRow{1, 16, 2, 11025, 22050, 2}));
 
 TEST(WavHeader, LargestSizeIsWrittenLittleEndian) {
     const auto h = wavHeader(format(1, 8, 1), 0xFFFFFFFFu - 36u);
@@ -93,7 +95,7 @@ TEST(RecordDurations, FramesTimesChannelsWithTheRemainderDroppedAt11025) {
 }
 
 class Recording : public testing::Test {
-protected:
+  protected:
     Recording() { tone.rebuild(ToneParams{}); }
 
     std::vector<std::uint8_t> render(const std::string& text, const RecordFormat& f,
@@ -149,9 +151,12 @@ TEST_F(Recording, Stereo16IsFourTimesMono8) {
         for (int speed : {5, 12, 16, 48, 50}) {
             TimingSettings t;
             t.speed = speed;
-            EXPECT_EQ(size(text, format(2, 16, divisor), t), 4 * size(text, format(1, 8, divisor), t));
-            EXPECT_EQ(size(text, format(1, 16, divisor), t), 2 * size(text, format(1, 8, divisor), t));
-            EXPECT_EQ(size(text, format(2, 8, divisor), t), 2 * size(text, format(1, 8, divisor), t));
+            EXPECT_EQ(size(text, format(2, 16, divisor), t),
+                      4 * size(text, format(1, 8, divisor), t));
+            EXPECT_EQ(size(text, format(1, 16, divisor), t),
+                      2 * size(text, format(1, 8, divisor), t));
+            EXPECT_EQ(size(text, format(2, 8, divisor), t),
+                      2 * size(text, format(1, 8, divisor), t));
         }
     }
 }
@@ -176,15 +181,17 @@ TEST(RecordSize, DisplayText) {
 
 TEST_F(Recording, Mono16ValuesAreTheLeftToneValuesWithTheFall) {
     // "e" at 20 wpm: 1250 frames of tone, then 3750 of silence.
-    const std::vector<std::uint8_t> out = render("e", format(1, 16, 1), TimingSettings{20, 1, 1, 3});
+    const std::vector<std::uint8_t> out =
+        render("e", format(1, 16, 1), TimingSettings{20, 1, 1, 3});
     ASSERT_EQ(out.size(), 2u * 5000);
-    auto value = [&](int k) { return static_cast<std::int16_t>(out[2 * k] | (out[2 * k + 1] << 8)); };
+    auto value = [&](int k) {
+        return static_cast<std::int16_t>(out[2 * k] | (out[2 * k + 1] << 8));
+    };
     const int n = 1250;
     for (int k = 0; k < n - 50; ++k) ASSERT_EQ(value(k), tone[2 * k]) << k;
     for (int k = n - 50; k < n; ++k) {
         const int j = n - 1 - k;  // frames still to come
-        ASSERT_EQ(value(k), std::lrintl(tone[2 * k] * (static_cast<long double>(j) / 50.0L)))
-            << k;
+        ASSERT_EQ(value(k), std::lrintl(tone[2 * k] * (static_cast<long double>(j) / 50.0L))) << k;
     }
     EXPECT_EQ(value(n - 1), 0);
     for (int k = n; k < 5000; ++k) ASSERT_EQ(value(k), 0) << k;
@@ -193,7 +200,9 @@ TEST_F(Recording, Mono16ValuesAreTheLeftToneValuesWithTheFall) {
 TEST_F(Recording, StereoCarriesTheSameValueOnBothChannelsAndFallsPerFrame) {
     const std::vector<std::uint8_t> out =
         render("t", format(2, 16, 1), TimingSettings{50, 1, 1, 3});  // dash 1500 frames
-    auto value = [&](int k) { return static_cast<std::int16_t>(out[2 * k] | (out[2 * k + 1] << 8)); };
+    auto value = [&](int k) {
+        return static_cast<std::int16_t>(out[2 * k] | (out[2 * k + 1] << 8));
+    };
     const int n = 3000;
     for (int k = 0; k < n; k += 2) {
         ASSERT_EQ(value(k), value(k + 1)) << k;
@@ -209,8 +218,11 @@ TEST_F(Recording, StereoCarriesTheSameValueOnBothChannelsAndFallsPerFrame) {
 }
 
 TEST_F(Recording, At11025EverySecondTableFrameIsUsed) {
-    const std::vector<std::uint8_t> out = render("t", format(1, 16, 2), TimingSettings{50, 1, 1, 3});
-    auto value = [&](int k) { return static_cast<std::int16_t>(out[2 * k] | (out[2 * k + 1] << 8)); };
+    const std::vector<std::uint8_t> out =
+        render("t", format(1, 16, 2), TimingSettings{50, 1, 1, 3});
+    auto value = [&](int k) {
+        return static_cast<std::int16_t>(out[2 * k] | (out[2 * k + 1] << 8));
+    };
     const int n = 750;
     for (int k = 0; k < n - 50; ++k) ASSERT_EQ(value(k), tone[4 * k]) << k;
     EXPECT_EQ(value(n - 1), 0);

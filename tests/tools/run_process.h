@@ -27,9 +27,9 @@ struct ProcessResult {
 };
 
 struct ProcessOptions {
-    std::string input;                         // standard input
-    std::optional<rlim_t> fileSizeLimit;       // RLIMIT_FSIZE, to make writes fail
-    std::filesystem::path workDir;             // where the captures go; must exist
+    std::string input;                    // standard input
+    std::optional<rlim_t> fileSizeLimit;  // RLIMIT_FSIZE, to make writes fail
+    std::filesystem::path workDir;        // where the captures go; must exist
 };
 
 inline std::string readWholeFile(const std::filesystem::path& p) {
@@ -87,7 +87,7 @@ inline ProcessResult runProcess(const std::vector<std::string>& argv,
 
 // A fresh directory under the system's temporary folder, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "keybird_test_XXXXXX");
         if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
@@ -111,7 +111,7 @@ public:
         return names;
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

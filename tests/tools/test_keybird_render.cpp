@@ -20,7 +20,9 @@ using test::ProcessResult;
 using test::readWholeFile;
 
 std::uint32_t le32(const std::string& s, std::size_t at) {
-    auto b = [&](std::size_t k) { return static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + k])); };
+    auto b = [&](std::size_t k) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + k]));
+    };
     return b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24;
 }
 std::uint16_t le16(const std::string& s, std::size_t at) {
@@ -29,13 +31,15 @@ std::uint16_t le16(const std::string& s, std::size_t at) {
 }
 
 class Render : public testing::Test {
-protected:
+  protected:
     ProcessResult run(std::vector<std::string> args, const std::string& input = "",
                       std::optional<rlim_t> fileSizeLimit = std::nullopt) {
         args.insert(args.begin(), KEYBIRD_RENDER_BIN);
         return test::runProcess(args, {input, fileSizeLimit, dir.path()});
     }
-    std::string out(const std::string& name = "out.wav") const { return (dir.path() / name).string(); }
+    std::string out(const std::string& name = "out.wav") const {
+        return (dir.path() / name).string();
+    }
 
     // What the recorder writes for a text and settings: header and samples, computed
     // through the library so that the tool's own option handling is what is tested.
@@ -44,12 +48,14 @@ protected:
         MorseTable morse;
         ToneTable tone;
         tone.rebuild(ToneParams{pitch, type, levelGain(levelDb)});
-        const RecordDurations rd = recordDurations(elementDurations(speedFactor(t.speed), t.weightRatio), f);
+        const RecordDurations rd =
+            recordDurations(elementDurations(speedFactor(t.speed), t.weightRatio), f);
         const RecordSpacing sp{t.spacing, t.wordSpacingFactor};
         const auto size = static_cast<std::uint32_t>(recordDataSize(text, morse, rd, f, sp));
         const auto header = wavHeader(f, size);
         std::vector<std::uint8_t> data;
-        for (char c : text) renderRecordCharacter(data, static_cast<unsigned char>(c), morse, tone, rd, f, sp);
+        for (char c : text)
+            renderRecordCharacter(data, static_cast<unsigned char>(c), morse, tone, rd, f, sp);
         return std::string(header.begin(), header.end()) + std::string(data.begin(), data.end());
     }
 
@@ -76,7 +82,8 @@ TEST_F(Render, ELetterBlankEAtTheDefaultsIsHeaderPlusTheCountedData) {
     EXPECT_EQ(le32(file, 40), 22913u);
     // The blank's silence is 128 in 8 bits.
     const std::size_t blankStart = 44 + 2083 + 2083 + 2 * 2083;
-    for (std::size_t k = blankStart; k < blankStart + 3 * 2083; ++k) ASSERT_EQ(static_cast<unsigned char>(file[k]), 128);
+    for (std::size_t k = blankStart; k < blankStart + 3 * 2083; ++k)
+        ASSERT_EQ(static_cast<unsigned char>(file[k]), 128);
     EXPECT_TRUE(r.out.empty());
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.wav"}) << "no temporary left";
 }
@@ -140,16 +147,32 @@ INSTANTIATE_TEST_SUITE_P(
     Settings, RenderOptions,
     testing::Values(
         OptionCase{{}, fmt(1, 8, 1), TimingSettings{12, 1, 1, 3}, -9, 800, ToneType::Sine},
-        OptionCase{{"--wpm", "20", "--format", "mono16"}, fmt(1, 16, 1),
-                   TimingSettings{20, 1, 1, 3}, -9, 800, ToneType::Sine},
+        OptionCase{{"--wpm", "20", "--format", "mono16"},
+                   fmt(1, 16, 1),
+                   TimingSettings{20, 1, 1, 3},
+                   -9,
+                   800,
+                   ToneType::Sine},
         OptionCase{{"--wpm", "48", "--spacing", "2", "--word-spacing", "3", "--weight", "4",
                     "--format", "stereo16", "--rate", "11025"},
-                   fmt(2, 16, 2), TimingSettings{48, 2, 3, 4}, -9, 800, ToneType::Sine},
+                   fmt(2, 16, 2),
+                   TimingSettings{48, 2, 3, 4},
+                   -9,
+                   800,
+                   ToneType::Sine},
         OptionCase{{"--level", "-3", "--pitch", "600", "--format", "stereo8", "--weight", "5"},
-                   fmt(2, 8, 1), TimingSettings{12, 1, 1, 5}, -3, 600, ToneType::Sine},
-        OptionCase{{"--exam-tone", "--level", "0", "--wpm", "5", "--format", "mono16",
-                    "--rate", "11025"},
-                   fmt(1, 16, 2), TimingSettings{5, 1, 1, 3}, 0, 800, ToneType::Examination}));
+                   fmt(2, 8, 1),
+                   TimingSettings{12, 1, 1, 5},
+                   -3,
+                   600,
+                   ToneType::Sine},
+        OptionCase{
+            {"--exam-tone", "--level", "0", "--wpm", "5", "--format", "mono16", "--rate", "11025"},
+            fmt(1, 16, 2),
+            TimingSettings{5, 1, 1, 3},
+            0,
+            800,
+            ToneType::Examination}));
 
 TEST_F(Render, TextFromArgumentsIsJoinedWithBlanks) {
     ASSERT_EQ(run({"-o", out("a.wav"), "cq", "de", "f5abc"}).exitCode, 0);
@@ -173,7 +196,9 @@ TEST_F(Render, TextFilesInUtf8AndWindows1252) {
         return (dir.path() / name).string();
     };
     const std::string utf8 = write("utf8.txt", "caf\xC3\xA9 73 \xE2\x82\xAC\r\n");
-    const std::string bom = write("bom.txt", "\xEF\xBB\xBF" "caf\xC3\xA9 73 \xE2\x82\xAC\r\n");
+    const std::string bom = write("bom.txt",
+                                  "\xEF\xBB\xBF"
+                                  "caf\xC3\xA9 73 \xE2\x82\xAC\r\n");
     const std::string ansi = write("ansi.txt", "caf\xE9 73 \x80\r\n");
     ASSERT_EQ(run({"-o", out("ref.wav"), "caf 73 "}).exitCode, 0);
     const std::string ref = readWholeFile(out("ref.wav"));
@@ -250,8 +275,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{{"-o", "OUT", "--format", "mono24", "e"}, "stereo16"},
                     BadCase{{"-o", "OUT", "e", "--wpm"}, "'--wpm' needs a value"},
                     BadCase{{"-o", "OUT", "--colour", "red", "e"}, "'--colour'"},
-                    BadCase{{"-o", "OUT", "-x", "e"}, "'-x'"},
-                    BadCase{{"e"}, "no output file"}));
+                    BadCase{{"-o", "OUT", "-x", "e"}, "'-x'"}, BadCase{{"e"}, "no output file"}));
 
 INSTANTIATE_TEST_SUITE_P(
     UnreadableInput, RenderRefuses,
@@ -260,16 +284,16 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{{"-o", "OUT"}, "nothing to record"},  // empty standard input
                     BadCase{{"-o", "OUT", ""}, "nothing to record"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    UnwritableOutput, RenderRefuses,
-    testing::Values(BadCase{{"-o", "DIR/no/such/dir/out.wav", "e"}, "cannot write"},
-                    BadCase{{"-o", "DIR", "e"}, "cannot write"}));
+INSTANTIATE_TEST_SUITE_P(UnwritableOutput, RenderRefuses,
+                         testing::Values(BadCase{{"-o", "DIR/no/such/dir/out.wav", "e"},
+                                                 "cannot write"},
+                                         BadCase{{"-o", "DIR", "e"}, "cannot write"}));
 
 TEST_F(Render, UnreadableStandardInputIsAnError) {
     // A directory on standard input cannot be read; the tool must not take it as empty.
     const std::vector<std::string> argv = {"/bin/sh", "-c",
-                                           std::string("exec '") + KEYBIRD_RENDER_BIN +
-                                               "' -o '" + out() + "' < '" + dir.path().string() + "'"};
+                                           std::string("exec '") + KEYBIRD_RENDER_BIN + "' -o '" +
+                                               out() + "' < '" + dir.path().string() + "'"};
     const ProcessResult r = test::runProcess(argv, {"", std::nullopt, dir.path()});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("cannot read standard input"), std::string::npos) << r.err;
@@ -278,8 +302,8 @@ TEST_F(Render, UnreadableStandardInputIsAnError) {
 
 TEST_F(Render, FailedWriteLeavesNoFileAndNoTemporary) {
     // The file system refuses to grow the file past 64 KiB, well short of the text.
-    const ProcessResult r = run({"-o", out(), "--format", "stereo16", "paris paris paris"}, "",
-                                rlim_t{65536});
+    const ProcessResult r =
+        run({"-o", out(), "--format", "stereo16", "paris paris paris"}, "", rlim_t{65536});
     EXPECT_NE(r.exitCode, 0);
     EXPECT_LT(r.exitCode, 128) << r.err;
     EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
@@ -289,8 +313,8 @@ TEST_F(Render, FailedWriteLeavesNoFileAndNoTemporary) {
 TEST_F(Render, FailedWriteKeepsAnExistingFileAsItWas) {
     const std::string old = "the previous recording";
     std::ofstream(out()) << old;
-    const ProcessResult r = run({"-o", out(), "--format", "stereo16", "paris paris paris"}, "",
-                                rlim_t{65536});
+    const ProcessResult r =
+        run({"-o", out(), "--format", "stereo16", "paris paris paris"}, "", rlim_t{65536});
     EXPECT_NE(r.exitCode, 0);
     EXPECT_EQ(readWholeFile(out()), old);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.wav"});
