@@ -42,8 +42,12 @@ bool FakeSerialLines::isOpen() const {
     return open_;
 }
 
-int FakeSerialLines::setLines(std::uint8_t mask) { return change(mask, true); }
-int FakeSerialLines::clearLines(std::uint8_t mask) { return change(mask, false); }
+int FakeSerialLines::setLines(std::uint8_t mask) {
+    return change(mask, true);
+}
+int FakeSerialLines::clearLines(std::uint8_t mask) {
+    return change(mask, false);
+}
 
 int FakeSerialLines::change(std::uint8_t mask, bool up) {
     const std::int64_t now = clock_.nowNs();

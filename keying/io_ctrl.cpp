@@ -30,7 +30,9 @@ std::uint16_t parseParportBaseAddr(const std::string& text) {
 PpdevIOCtrl::PpdevIOCtrl(std::string procDir, std::string devDir)
     : procDir_(std::move(procDir)), devDir_(std::move(devDir)) {}
 
-PpdevIOCtrl::~PpdevIOCtrl() { release(); }
+PpdevIOCtrl::~PpdevIOCtrl() {
+    release();
+}
 
 std::uint16_t PpdevIOCtrl::baseOf(int n) const {
     std::ifstream in(procDir_ + "/parport" + std::to_string(n) + "/base-addr");
@@ -124,21 +126,33 @@ std::string PpdevIOCtrl::GetLastState() {
     if (err == 0) return "ppdev: succes";
     const char* what = "access";
     switch (op) {
-        case Op::Open: what = "open"; break;
-        case Op::Claim: what = "PPCLAIM"; break;
-        case Op::Read: what = "PPRCONTROL"; break;
-        case Op::Write: what = "PPWCONTROL"; break;
-        case Op::Address: what = "no claimed port at that address"; break;
-        case Op::None: break;
+        case Op::Open:
+            what = "open";
+            break;
+        case Op::Claim:
+            what = "PPCLAIM";
+            break;
+        case Op::Read:
+            what = "PPRCONTROL";
+            break;
+        case Op::Write:
+            what = "PPWCONTROL";
+            break;
+        case Op::Address:
+            what = "no claimed port at that address";
+            break;
+        case Op::None:
+            break;
     }
     std::string text = std::string("ppdev: ") + what + " failed: " + std::strerror(err);
-    if (claimedIndex_ >= 0) text += " (" + devDir_ + "/parport" + std::to_string(claimedIndex_) + ")";
+    if (claimedIndex_ >= 0)
+        text += " (" + devDir_ + "/parport" + std::to_string(claimedIndex_) + ")";
     return text.substr(0, 254);
 }
 
 bool PpdevIOCtrl::DriverPresent() {
     for (int n = 0; n < MaxParports; ++n) {
-        struct stat st{};
+        struct stat st {};
         const std::string dev = devDir_ + "/parport" + std::to_string(n);
         if (stat(dev.c_str(), &st) == 0) return true;
     }

@@ -19,7 +19,9 @@ Keyer::~Keyer() {
 
 // ---- Keying -----------------------------------------------------------------------------
 
-bool Keyer::keyingActive() const { return (comOpen() && cwLineMask_ != 0) || lptIndex_ > 0; }
+bool Keyer::keyingActive() const {
+    return (comOpen() && cwLineMask_ != 0) || lptIndex_ > 0;
+}
 
 int Keyer::key(Snapshot& s, bool down) {
     s.keyDown = down;
@@ -97,7 +99,9 @@ void Keyer::interruptKeying() {
     }
 }
 
-void Keyer::disarmKeying() { interruptKeying(); }
+void Keyer::disarmKeying() {
+    interruptKeying();
+}
 
 void Keyer::lampOffPttOff() {
     lamp_ = false;
@@ -111,8 +115,8 @@ void Keyer::releaseTransmitter() {
         lampOffPttOff();
     }
     if (lptIndex_ > 0) {
-        lpt_.Outport(lptRegister(), lptKeyUpValue(lptControlIdle_, pinIndex_,
-                                                  NegativeLogic(pinIndex_)));
+        lpt_.Outport(lptRegister(),
+                     lptKeyUpValue(lptControlIdle_, pinIndex_, NegativeLogic(pinIndex_)));
         lampOffPttOff();
     }
 }
@@ -132,8 +136,8 @@ void Keyer::shutdown() {
     interruptKeying();
     if (comOpen()) closeComPort(false);
     if (lptIndex_ > 0) {
-        lpt_.Outport(lptRegister(), lptKeyUpValue(lptControlIdle_, pinIndex_,
-                                                  NegativeLogic(pinIndex_)));
+        lpt_.Outport(lptRegister(),
+                     lptKeyUpValue(lptControlIdle_, pinIndex_, NegativeLogic(pinIndex_)));
     }
     if (lpt_.IsWinNT() && lptAccessAddress_ != 0) {
         lpt_.DisablePorts(lptAccessAddress_, lptAccessAddress_);

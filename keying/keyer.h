@@ -166,7 +166,7 @@ private:
     // A character's keying, as the timer thread sees it.
     struct Snapshot {
         std::array<std::int32_t, KeyingSchedule::MaxSteps> steps{};
-        int keyingIndex = 0;    // 1-based number of the next step
+        int keyingIndex = 0;       // 1-based number of the next step
         std::uint8_t cwLines = 0;  // COM lines to key (0: no COM keying)
         bool lpt = false;
         std::uint16_t lptRegister = 0;  // base + 2

@@ -80,7 +80,9 @@ TMMTimer::~TMMTimer() {
     thread_.join();
 }
 
-bool TMMTimer::insideOnTimer() const { return tlsInsideOnTimer == this; }
+bool TMMTimer::insideOnTimer() const {
+    return tlsInsideOnTimer == this;
+}
 
 bool TMMTimer::Enabled() const {
     StateLock lock(*this);

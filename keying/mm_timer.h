@@ -104,7 +104,7 @@ private:
 
 class TMMTimer final : public MultimediaTimer {
 public:
-    static constexpr int Resolution = 1;   // ms
+    static constexpr int Resolution = 1;    // ms
     static constexpr int MaxCatchUpMs = 2;  // see "Drift" above
 
     // Starts the timer thread. Interval 10, TIME_PERIODIC, not enabled. With tryRealtime

@@ -9,8 +9,7 @@ namespace kb {
 
 std::uint16_t lptPinBit(int pinIndex) {
     static constexpr std::array<std::uint16_t, LptPinCount> bits = {1, 2, 4, 8};
-    return pinIndex >= 0 && pinIndex < LptPinCount ? bits[static_cast<std::size_t>(pinIndex)]
-                                                   : 0;
+    return pinIndex >= 0 && pinIndex < LptPinCount ? bits[static_cast<std::size_t>(pinIndex)] : 0;
 }
 
 bool keyDownSetsBit(int pinIndex, bool negativeLogic) {

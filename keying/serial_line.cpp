@@ -46,7 +46,9 @@ int comPortNumber(std::string_view name) {
 
 namespace {
 
-std::error_code lastError() { return {errno, std::generic_category()}; }
+std::error_code lastError() {
+    return {errno, std::generic_category()};
+}
 
 // A terminal device under /dev/tty (after following links such as /dev/serial/by-id/...).
 std::error_code checkDevice(const std::string& path) {
@@ -55,7 +57,7 @@ std::error_code checkDevice(const std::string& path) {
     if (std::string_view(real).substr(0, 8) != "/dev/tty") {
         return std::make_error_code(std::errc::inappropriate_io_control_operation);
     }
-    struct stat st{};
+    struct stat st {};
     if (stat(real, &st) != 0) return lastError();
     if (!S_ISCHR(st.st_mode)) return std::make_error_code(std::errc::no_such_device);
     return {};
@@ -123,8 +125,12 @@ int PosixSerialLines::change(unsigned long request, std::uint8_t mask) {
     return ioctl(fd, request, &bits) == 0 ? 0 : errno;
 }
 
-int PosixSerialLines::setLines(std::uint8_t mask) { return change(TIOCMBIS, mask); }
+int PosixSerialLines::setLines(std::uint8_t mask) {
+    return change(TIOCMBIS, mask);
+}
 
-int PosixSerialLines::clearLines(std::uint8_t mask) { return change(TIOCMBIC, mask); }
+int PosixSerialLines::clearLines(std::uint8_t mask) {
+    return change(TIOCMBIC, mask);
+}
 
 }  // namespace kb

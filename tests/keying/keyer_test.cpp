@@ -85,8 +85,7 @@ TEST_F(KeyerTest, LetterEKeysOneDotThenStops) {
 
 TEST_F(KeyerTest, DashGapDotAtTwelveWpmKeysInOrder) {
     // At 12 wpm with weight 3 the steps of "N" are 283, -94, 94, 0.
-    const KeyingSchedule n =
-        buildKeyingSchedule("-.", elementDurations(speedFactor(12), 3), true);
+    const KeyingSchedule n = buildKeyingSchedule("-.", elementDurations(speedFactor(12), 3), true);
     ASSERT_EQ(n.stepCount, 4);
     ASSERT_EQ(n.steps[0], 283);
     ASSERT_EQ(n.steps[1], -94);
@@ -164,8 +163,7 @@ TEST_F(KeyerTest, PttOnDtrAndCwOnRtsEachServeOnePurpose) {
     runCharacter();
     EXPECT_TRUE(lines.dtr());
     keyer.releaseTransmitter();
-    EXPECT_EQ(lines.events(),
-              (Strings{"DTR+", "RTS+", "RTS-", "RTS+", "RTS-", "DTR-", "RTS-"}));
+    EXPECT_EQ(lines.events(), (Strings{"DTR+", "RTS+", "RTS-", "RTS+", "RTS-", "DTR-", "RTS-"}));
     EXPECT_FALSE(keyer.onAir());
     EXPECT_FALSE(keyer.PttOn());
 }
@@ -175,13 +173,13 @@ TEST_F(KeyerTest, PttStartAsksForTheTxDelayOnlyWhenItRaisesPtt) {
     EXPECT_EQ(keyer.txDelayMs(), 250);
     EXPECT_FALSE(keyer.pttStart());  // no port: play at once
     openCom1(BothLines, 0);
-    EXPECT_TRUE(keyer.pttStart());   // raised now: wait 250 ms
+    EXPECT_TRUE(keyer.pttStart());  // raised now: wait 250 ms
     EXPECT_TRUE(lines.dtr() && lines.rts());
     EXPECT_TRUE(keyer.onAir());
     EXPECT_FALSE(keyer.pttStart());  // already on: no second delay, no second raise
     EXPECT_EQ(lines.events(), (Strings{"DTR+", "RTS+"}));
     keyer.releaseTransmitter();
-    EXPECT_TRUE(keyer.pttStart());   // a new text raises it again
+    EXPECT_TRUE(keyer.pttStart());  // a new text raises it again
 }
 
 TEST_F(KeyerTest, NoPttLinesMeansNoDelay) {
@@ -211,8 +209,8 @@ TEST_F(KeyerTest, ChoosingCom2WhileCom1IsOpenDropsCom1First) {
     keyer.setPttLineMask(BothLines);
     ASSERT_EQ(keyer.selectComPort(1, true), Keyer::ComResult::Opened);
     ASSERT_EQ(keyer.selectComPort(2, false), Keyer::ComResult::Opened);
-    EXPECT_EQ(lines.events(), (Strings{"open /dev/ttyS0", "DTR+", "RTS+", "DTR-", "RTS-",
-                                       "close", "open /dev/ttyS1"}));
+    EXPECT_EQ(lines.events(), (Strings{"open /dev/ttyS0", "DTR+", "RTS+", "DTR-", "RTS-", "close",
+                                       "open /dev/ttyS1"}));
     EXPECT_EQ(keyer.ComPortName(), "COM2");
     EXPECT_FALSE(keyer.onAir());
     EXPECT_FALSE(keyer.PttOn());
@@ -354,8 +352,7 @@ INSTANTIATE_TEST_SUITE_P(PinTable, LptPinTest,
                          ::testing::Values(PinCase{0, false, 1, false}, PinCase{0, true, 1, true},
                                            PinCase{1, false, 2, false}, PinCase{1, true, 2, true},
                                            PinCase{2, false, 4, true}, PinCase{2, true, 4, false},
-                                           PinCase{3, false, 8, false},
-                                           PinCase{3, true, 8, true}));
+                                           PinCase{3, false, 8, false}, PinCase{3, true, 8, true}));
 
 TEST_F(LptKeyerTest, Pin16WithoutNegativeLogicSetUpClearsBit2) {
     lpt.setControl(0xFF);
@@ -403,10 +400,11 @@ TEST_F(LptKeyerTest, ChangingTheBaseMovesTheAccess) {
     Strings access;
     for (const auto& c : lpt.calls()) {
         if (c.op == FakeIOCtrl::Op::Enable) access.push_back("enable " + lptAddressText(c.address));
-        if (c.op == FakeIOCtrl::Op::Disable) access.push_back("disable " + lptAddressText(c.address));
+        if (c.op == FakeIOCtrl::Op::Disable)
+            access.push_back("disable " + lptAddressText(c.address));
     }
-    EXPECT_EQ(access, (Strings{"enable [378h]", "disable [378h]", "enable [3BCh]",
-                               "disable [3BCh]"}));
+    EXPECT_EQ(access,
+              (Strings{"enable [378h]", "disable [378h]", "enable [3BCh]", "disable [3BCh]"}));
     EXPECT_EQ(keyer.LptBaseAddress(), 0);
     EXPECT_EQ(keyer.LptAccessAddress(), 0);
     EXPECT_FALSE(keyer.keyingActive());

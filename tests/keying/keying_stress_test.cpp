@@ -99,7 +99,8 @@ std::chrono::microseconds disarmDelay(const KeyingSchedule& s, std::mt19937& rng
     std::uniform_int_distribution<int> pick(0, 9);
     const int how = pick(rng);
     if (how < 6) {
-        std::uniform_int_distribution<std::size_t> which(0, std::min<std::size_t>(deadlinesUs.size(), 3) - 1);
+        std::uniform_int_distribution<std::size_t> which(
+            0, std::min<std::size_t>(deadlinesUs.size(), 3) - 1);
         std::uniform_int_distribution<int> jitter(-150, 150);
         return std::chrono::microseconds(std::max(0, deadlinesUs[which(rng)] + jitter(rng)));
     }

@@ -32,7 +32,9 @@ struct RuleCase {
     int intervalAfter;
 };
 
-void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RuleCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class TimerRuleTest : public ::testing::TestWithParam<RuleCase> {};
 
@@ -42,10 +44,18 @@ TEST_P(TimerRuleTest, SaysWhatToDoWithThePendingEvent) {
     p.setEnabled(c.enabledBefore);
     Effect e;
     switch (c.op) {
-        case Op::Enable: e = p.setEnabled(true); break;
-        case Op::Disable: e = p.setEnabled(false); break;
-        case Op::Interval: e = p.setInterval(c.value); break;
-        case Op::Mode: e = p.setMode(static_cast<TTIMERMode>(c.value)); break;
+        case Op::Enable:
+            e = p.setEnabled(true);
+            break;
+        case Op::Disable:
+            e = p.setEnabled(false);
+            break;
+        case Op::Interval:
+            e = p.setInterval(c.value);
+            break;
+        case Op::Mode:
+            e = p.setMode(static_cast<TTIMERMode>(c.value));
+            break;
     }
     EXPECT_EQ(e.kill, c.kill);
     EXPECT_EQ(e.arm, c.arm);

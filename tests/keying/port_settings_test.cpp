@@ -14,7 +14,9 @@ struct AddressCase {
     int expected;  // -1: ignored
 };
 
-void PrintTo(const AddressCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+void PrintTo(const AddressCase& c, std::ostream* os) {
+    *os << '"' << c.text << '"';
+}
 
 class LptAddressTextTest : public ::testing::TestWithParam<AddressCase> {};
 
@@ -33,13 +35,13 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, LptAddressTextTest,
     ::testing::Values(AddressCase{"[278h]", 0x278}, AddressCase{"[3BCh]", 0x3BC},
                       AddressCase{"[3bch]", 0x3BC}, AddressCase{"[000h]", 0},
-                      AddressCase{"[27h]", -1},       // two digits, as while typing
-                      AddressCase{"[2780h]", -1},     // four digits
-                      AddressCase{"[27Gh]", -1},      // not hex
-                      AddressCase{"[ 78h]", -1},      // blank is no digit
-                      AddressCase{"[278H]", -1},      // the edit writes a lower-case h
-                      AddressCase{"(278h]", -1}, AddressCase{"[278h)", -1},
-                      AddressCase{"", -1}, AddressCase{"278", -1}));
+                      AddressCase{"[27h]", -1},    // two digits, as while typing
+                      AddressCase{"[2780h]", -1},  // four digits
+                      AddressCase{"[27Gh]", -1},   // not hex
+                      AddressCase{"[ 78h]", -1},   // blank is no digit
+                      AddressCase{"[278H]", -1},   // the edit writes a lower-case h
+                      AddressCase{"(278h]", -1}, AddressCase{"[278h)", -1}, AddressCase{"", -1},
+                      AddressCase{"278", -1}));
 
 TEST(LptAddressText, ShowsThreeUpperCaseHexDigits) {
     EXPECT_EQ(lptAddressText(0x378), "[378h]");
@@ -67,14 +69,12 @@ TEST(TxDelay, StoredValueSelectsTheNearestItem) {
         int index;
     };
     const Case cases[] = {
-        {50, 0}, {100, 1}, {150, 2}, {200, 3}, {250, 4},
-        {75, 1},    // 1.5 -> 2 (halves to even)
-        {125, 1},   // 2.5 -> 2
-        {175, 3},   // 3.5 -> 4
-        {110, 1},
-        {300, 4},   // above 250: "250 ms"
-        {10, 0},    // below 25 would select nothing and the delay would never fire
-        {0, 0}, {-40, 0},
+        {50, 0},  {100, 1}, {150, 2}, {200, 3}, {250, 4}, {75, 1},  // 1.5 -> 2 (halves to even)
+        {125, 1},                                                   // 2.5 -> 2
+        {175, 3},                                                   // 3.5 -> 4
+        {110, 1}, {300, 4},                                         // above 250: "250 ms"
+        {10, 0},  // below 25 would select nothing and the delay would never fire
+        {0, 0},   {-40, 0},
     };
     for (const Case& c : cases) EXPECT_EQ(txDelayIndexForMs(c.ms), c.index) << c.ms;
 }
