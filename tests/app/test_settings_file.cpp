@@ -274,13 +274,13 @@ TEST(SettingsFile, OnlyTheLastMarkerLineCounts) {
 
 TEST(SettingsFile, MarkerLineWithoutDelimitersIsThreeBytes) {
     const std::string bytes = writeSettings(Settings{});
-    EXPECT_NE(bytes.find(std::string("\r\n\x02\xFF\xFF\r\n", 7)), std::string::npos);
+    EXPECT_NE(bytes.find(std::string("\r\n\x02\xFF\xFF\r\n")), std::string::npos);
 
     Settings s;
     s.maskStartChar = '[';
     s.maskEndChar = -1;
     const std::string withStart = writeSettings(s);
-    EXPECT_NE(withStart.find(std::string("\r\n\x02[\xFF\r\n", 7)), std::string::npos);
+    EXPECT_NE(withStart.find(std::string("\r\n\x02[\xFF\r\n")), std::string::npos);
     const Settings back = read(withStart);
     EXPECT_EQ(back.maskStartChar, '[');
     EXPECT_EQ(back.maskEndChar, -1);
@@ -672,7 +672,7 @@ TEST(SettingsFile, LinesTheProgramNeverWritesTakeNoSlot) {
 
 TEST(SettingsFile, LoneCarriageReturnIsAnOrdinaryByte) {
     // Only LF (with a CR before it) ends a line, so a lone CR stays in its line.
-    const Settings s = read(std::string("MSG=a\rb\r\n\x02\r\n", 13));
+    const Settings s = read(std::string("MSG=a\rb\r\n\x02\r\n"));
     EXPECT_EQ(s.messages[0], "a\rb");
     EXPECT_EQ(read(writeSettings(s)).messages[0], "a\rb");
 }

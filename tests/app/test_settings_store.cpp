@@ -206,7 +206,7 @@ TEST(SettingsStoreLoad, FolderInPlaceOfTheFileIsAnError) {
 TEST(SettingsStoreSave, NewFileIsReadOnlyWithExactBytes) {
     TempDir t;
     const std::string path = t / "keybird.dat";
-    const std::string bytes = std::string("SPEED=20\r\n\x02\xFF\xFF\r\n\r", 19);
+    const std::string bytes = std::string("SPEED=20\r\n\x02\xFF\xFF\r\n\r");
     std::string error;
     ASSERT_TRUE(saveSettingsFile(path, bytes, &error)) << error;
     EXPECT_EQ(slurp(path), bytes);
@@ -284,7 +284,7 @@ class SettingsStoreFailure : public ::testing::TestWithParam<Step> {};
 TEST_P(SettingsStoreFailure, KeepsTheOldFileByteForByteAndReports) {
     TempDir t;
     const std::string path = t / "keybird.dat";
-    const std::string old = std::string("SPEED=18\r\nMSG=73\r\n\x02[]\r\nabc\r\n", 28);
+    const std::string old = std::string("SPEED=18\r\nMSG=73\r\n\x02[]\r\nabc\r\n");
     spit(path, old, 0444);
 
     FailingOps ops(GetParam());
