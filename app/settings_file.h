@@ -42,7 +42,8 @@
 // Lines that can never be valid are left out rather than trusted: a local-character line
 // whose code is empty or longer than 10 elements, or whose character is a blank, a
 // control code, "@", a standard character (in either case) or a local character already
-// read; its first byte is taken as the blank the format has. The chosen-character text
+// read; its first byte is taken as the blank the format has. Local-character lines are
+// looked for to the end of the file and at most 26 are taken. The chosen-character text
 // is cut to 70 characters.
 
 #include <array>
