@@ -41,6 +41,7 @@ void AppShell::FormCreate() {
     s.readyForNext = true;
     s.silentMode = false;
     f_.engine().openOutputDevice();
+    f_.settingsBinding().handOverToDialogs();
 }
 
 void AppShell::ButtonQuitterClick() {

@@ -8,6 +8,7 @@
 #include "app/app_shell.h"
 #include "app/settings_store.h"
 #include "audio/portaudio_wave_out.h"
+#include "audio/sound_devices.h"
 #include "audio/wave_out_notifier.h"
 #include "ui/form1.h"
 #include "ui/ui_services.h"
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
     devices.waveOut = &waveOut;
     devices.ui = &ui;
     devices.randomSeed = kb::clockSeed();
+    devices.devices = {&kb::inputDeviceNames, &kb::outputDeviceNames};
     for (int k = 1; k < argc; ++k) devices.arguments.emplace_back(argv[k]);
     std::string why;
     const std::string folder =

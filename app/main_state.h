@@ -55,6 +55,20 @@ struct MainState {
 
     // Text walk.
     MaskState mask;
+
+    // The noise and QSB toggle buttons of the random and file views (down = true).
+    bool noiseRandom = false;  // SpeedButtonNoise
+    bool qsbRandom = false;    // SpeedButtonQSB
+    bool noiseFile = false;    // SpeedButtonNoiseFile
+    bool qsbFile = false;      // SpeedButtonQSBFile
+
+    // Noise and fading apply to a random run or a file playback whose button is down.
+    bool noiseApplies() const {
+        return (randomModeOn && noiseRandom) || (fileModeOn && noiseFile);
+    }
+    bool fadingApplies() const {
+        return (randomModeOn && qsbRandom) || (fileModeOn && qsbFile);
+    }
 };
 
 }  // namespace kb

@@ -1,9 +1,13 @@
 #include "app/settings_binding.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QSlider>
 #include <QSpinBox>
 #include <iostream>
 
+#include "audio/sound_dialogs.h"
 #include "ui/form1.h"
 #include "ui/ui_services.h"
 
@@ -43,6 +47,18 @@ void SettingsBinding::apply() {
     s.outputDeviceId = st.outputDeviceId;
 }
 
+void SettingsBinding::handOverToDialogs() {
+    const Settings& st = settings_;
+    f_.FormNoise->TrackBarNoise->setValue(st.noiseLevel);
+    f_.FormQSB->TrackBarQSB->setValue(st.qsbLevel);
+    if (st.notePosition == -1) {
+        f_.FormNote->CheckBoxTonExamen->setChecked(true);
+    } else {
+        f_.FormNote->TrackBarNote->setValue(st.notePosition);
+    }
+    f_.FormNoise->bandwidthButton(st.noiseHold)->setChecked(true);
+}
+
 void SettingsBinding::collect() {
     const MainState& s = f_.state();
     Settings& st = settings_;
@@ -55,6 +71,15 @@ void SettingsBinding::collect() {
     st.maskEndChar = s.mask.endChar;
     st.inputDeviceId = s.inputDeviceId;
     st.outputDeviceId = s.outputDeviceId;
+    st.noiseLevel = f_.FormNoise->TrackBarNoise->value();
+    st.qsbLevel = f_.FormQSB->TrackBarQSB->value();
+    st.noiseHold = f_.soundTables().noiseParams().hold;
+    if (f_.FormNote->CheckBoxTonExamen->isChecked()) {
+        st.notePosition = -1;
+    } else if (st.notePosition != f_.FormNote->TrackBarNote->value()) {
+        st.notePosition = f_.FormNote->TrackBarNote->value();
+        st.tonePitch = pitchOfNotePosition(st.notePosition);
+    }
 }
 
 void SettingsBinding::write() {

@@ -20,6 +20,9 @@ public:
 
     // Reads the file, when there is one, and applies it.
     void read();
+    // Hands the stored noise, fading and pitch positions to the small dialogs, which run
+    // their change handlers where a value differs from the dialog's own.
+    void handOverToDialogs();
     // Takes the current values and saves the file; MsgCannotCreateSettings on failure.
     void write();
 

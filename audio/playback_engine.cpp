@@ -56,8 +56,19 @@ void PlaybackEngine::StartClick() {
         } else {
             gaps = charGapCount(CharGapKind::Normal, spacing, s.wordSpacingFactor);
         }
+        FillEffects fx;
+        const bool noise = s.noiseApplies();
+        if (noise) {
+            fx.noise = &f_.soundTables().noise();
+            fx.random = &f_.random();
+            fx.noiseParams = f_.soundTables().noiseParams();
+        }
+        if (s.fadingApplies() && !blank) {
+            fx.fading = true;
+            fx.fadingGain = f_.fading().nextGain(f_.UpDownVitesse->value());
+        }
         const int n = fillCharacter(f_.charBuffer(), f_.soundTables().tone(), s.currentCode, d,
-                                    gaps);
+                                    gaps, fx);
         const bool keyed = f_.keying().keyingActive() && !blank;
         f_.keyingSchedule() = buildKeyingSchedule(blank ? std::string_view{} : s.currentCode, d,
                                                   f_.keying().keyingActive());
@@ -94,6 +105,13 @@ void PlaybackEngine::StartClick() {
                 out.close();
                 s.silentMode = true;
             }
+        }
+        if (noise && !s.silentMode) {
+            // The filler keeps the noise going while the next character is filled; the
+            // next start step's reset cuts it.
+            const int r =
+                out.write(WaveBuffer::Noise, f_.soundTables().noise().data(), NoiseFillerValues);
+            if (r != 0) showDeviceError(r, QStringLiteral("Ecriture Carte Son StartClick"));
         }
         if (s.silentMode) f_.Timer1->start();
         return;

@@ -54,8 +54,6 @@ public:
     std::function<void()> randomEnd;
     std::function<void()> restartMonitor;
     std::function<void()> releaseMonitorInput;
-    // Noise and fading for the character about to be filled (random and file modes).
-    std::function<bool()> noiseApplies;
     // Which character gap follows the character about to be filled (the random mode's
     // group end adds the word gap).
     std::function<bool()> groupEndsHere;

@@ -38,7 +38,13 @@ void ToneTable::rebuild(const ToneParams& params) {
 
 void SoundTables::rebuild() {
     tone_.rebuild(params_);
+    noise_.rebuild(noiseParams_, random_);
     ++rebuilds_;
+}
+
+void SoundTables::setNoise(const NoiseParams& noise) {
+    noiseParams_ = noise;
+    rebuild();
 }
 
 void SoundTables::setPitch(Real pitch, ToneType type) {
@@ -94,6 +100,43 @@ int fillCharacter(CharBuffer& buffer, const ToneTable& tone, std::string_view co
         silence(d.gap);
     }
     silence(trailingGaps * d.gap);
+    buffer.setUsed(h);
+    return h;
+}
+
+int fillCharacter(CharBuffer& buffer, const ToneTable& tone, std::string_view code,
+                  const ElementDurations& d, int trailingGaps, const FillEffects& fx) {
+    if (!fx.noise && !fx.fading) return fillCharacter(buffer, tone, code, d, trailingGaps);
+    std::int16_t* out = buffer.data();
+    const int cap = CharBuffer::capacity();
+    int h = 0;
+    // A gap: fresh noise at each frame (then the hold steps), or silence.
+    auto gap = [&](int n, bool holdAtFirst) {
+        n = std::min(n, cap - h);
+        for (int i = 0; i + 1 < n; i += 2) {
+            if (fx.noise) {
+                out[h] = noiseValue(*fx.random, fx.noiseParams.amplitude);
+                if (h > 0 && (holdAtFirst || i > 0)) applyNoiseHold(out, h, fx.noiseParams.hold);
+            } else {
+                out[h] = 0;
+            }
+            out[h + 1] = out[h];
+            h += 2;
+        }
+    };
+    for (char e : code) {
+        const int len = std::min({e == '-' ? d.dash : d.dot, ToneTableValues, cap - h});
+        for (int i = 0; i + 1 < len; i += 2) {
+            int s = applyFall(tone[i], len - 1 - i);
+            if (fx.fading) s = static_cast<int>(nearest(static_cast<Real>(s) * fx.fadingGain));
+            if (fx.noise) s = std::clamp(s + (*fx.noise)[i], -32767, 32767);
+            out[h] = static_cast<std::int16_t>(s);
+            out[h + 1] = out[h];
+            h += 2;
+        }
+        gap(d.gap, false);
+    }
+    gap(trailingGaps * d.gap, true);
     buffer.setUsed(h);
     return h;
 }

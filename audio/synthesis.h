@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "audio/noise.h"
 #include "core/nearest.h"
 #include "core/timing.h"
 
@@ -50,22 +51,31 @@ private:
     ToneParams params_;
 };
 
-// Holds the tone table and rebuilds it only when something it depends on changed; the
-// level rule compares the new gain with the gain the table was last built with.
+// Holds the tone and noise tables and rebuilds both when something they depend on
+// changed; the level rule compares the new gain with the gain they were last built with.
+// The noise table draws from the program-wide generator it is given.
 class SoundTables {
 public:
+    explicit SoundTables(RandomInt& random) : random_(random) {}
+
     const ToneTable& tone() const { return tone_; }
+    const NoiseTable& noise() const { return noise_; }
     const ToneParams& params() const { return params_; }
+    const NoiseParams& noiseParams() const { return noiseParams_; }
     int rebuildCount() const { return rebuilds_; }
 
-    void rebuild();                        // unconditionally, with the current parameters
-    void setPitch(Real pitch, ToneType type);  // rebuilds
+    void rebuild();  // unconditionally, with the current parameters
+    void setPitch(Real pitch, ToneType type);      // rebuilds
+    void setNoise(const NoiseParams& noise);       // rebuilds
     // Rebuilds only when the gain really changed; returns whether it did.
     bool setLevelGain(Real gain);
 
 private:
+    RandomInt& random_;
     ToneTable tone_;
+    NoiseTable noise_;
     ToneParams params_;
+    NoiseParams noiseParams_;
     int rebuilds_ = 0;
 };
 
@@ -107,6 +117,18 @@ private:
 // Returns the used length in values.
 int fillCharacter(CharBuffer& buffer, const ToneTable& tone, std::string_view code,
                   const ElementDurations& d, int trailingGaps);
+
+// What the random and file modes add to a character: noise (the table under the tone,
+// fresh values in the gaps) and a fading gain on the tone.
+struct FillEffects {
+    const NoiseTable* noise = nullptr;  // noise applies when set
+    RandomInt* random = nullptr;        // draws the gaps' noise; required with noise
+    NoiseParams noiseParams;
+    bool fading = false;
+    Real fadingGain = 1.0L;
+};
+int fillCharacter(CharBuffer& buffer, const ToneTable& tone, std::string_view code,
+                  const ElementDurations& d, int trailingGaps, const FillEffects& effects);
 
 // The fall of the last 50 frames of an element: value i of an element of length L
 // (both in values, two per frame) scaled by floor((L-1-i)/2)/50.

@@ -22,6 +22,7 @@
 #include "app/app_shell.h"
 #include "app/settings_binding.h"
 #include "audio/playback_engine.h"
+#include "audio/sound_dialogs.h"
 #include "modes/typed_text.h"
 #include "ui/timing_controls.h"
 #include "ui/typed_text_edit.h"
@@ -87,6 +88,7 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
       ui_(devices.ui),
       texts_(&languageTexts(Language::English)),
       arguments_(devices.arguments) {
+    random_.seed(devices.randomSeed);
     setObjectName(QStringLiteral("Form1"));
     // A system menu and a minimise button, no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -109,6 +111,7 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     setCentralWidget(central);
     buildRightArea();
     buildMenus();
+    soundCard_ = std::make_unique<SoundCardPanel>(*this, devices.devices);
 
     Timer1 = named(new QTimer(this), "Timer1");
     Timer1->setInterval(500);
@@ -116,6 +119,11 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     TimerBoucle->setInterval(5000);
     TimerTXDelay = named(new QTimer(this), "TimerTXDelay");
     TimerTXDelay->setInterval(100);
+
+    // The secondary windows, in their creation order.
+    FormNoise = new TFormNoise(*this);
+    FormQSB = new TFormQSB(*this);
+    FormNote = new TFormNote(*this);
 
     wire();
     waveOut_->setNoticeHandler([this](const WaveOutNotice& n) { engine_->onNotice(n); });
@@ -339,6 +347,16 @@ void TForm1::buildMenus() {
     }
     MenuNoBoucle->setChecked(true);
 
+    MenuNote = namedAction(this, "MenuNote", "No&te");
+    MenuNoisesettings = namedAction(this, "MenuNoisesettings", "&Noise settings");
+    MenuQSBsetting = namedAction(this, "MenuQSBsetting", "QSB setting");
+    MenuComm->addAction(MenuNote);
+    MenuComm->addAction(MenuNoisesettings);
+    MenuComm->addAction(MenuQSBsetting);
+
+    MenuSoundCard = namedAction(this, "MenuSoundCard", "Sound card");
+    bar->addAction(MenuSoundCard);
+
     // Hidden menus: their items only carry keys that act while the window has the focus.
     UpSpeed = namedAction(this, "UpSpeed", "UpSpeed");
     UpSpeed->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
@@ -389,6 +407,15 @@ void TForm1::wire() {
     connect(UpVolume, &QAction::triggered, this, [this] { timing_->UpVolumeClick(); });
     connect(DownVolume, &QAction::triggered, this, [this] { timing_->DownVolumeClick(); });
     connect(Spacing1, &QAction::triggered, this, [this] { timing_->Spacing1Click(); });
+    connect(MenuSoundCard, &QAction::triggered, this, [this] { soundCard_->MenuSoundCardClick(); });
+    auto showDialog = [](QDialog* d) {
+        d->show();
+        d->raise();
+        d->activateWindow();
+    };
+    connect(MenuNote, &QAction::triggered, this, [this, showDialog] { showDialog(FormNote); });
+    connect(MenuNoisesettings, &QAction::triggered, this, [this, showDialog] { showDialog(FormNoise); });
+    connect(MenuQSBsetting, &QAction::triggered, this, [this, showDialog] { showDialog(FormQSB); });
     connect(BitBtnOKEspace, &QPushButton::clicked, this, [this] { timing_->BitBtnOKEspaceClick(); });
 }
 

@@ -13,9 +13,11 @@
 
 #include "app/main_state.h"
 #include "app/transmitter.h"
+#include "audio/sound_card_panel.h"
 #include "audio/synthesis.h"
 #include "audio/wave_out.h"
 #include "core/morse.h"
+#include "core/random_int.h"
 #include "ui/texts.h"
 
 class QAction;
@@ -41,6 +43,10 @@ class PlaybackEngine;
 class TimingControls;
 class TypedTextMode;
 class TypedTextEdit;
+class TFormNoise;
+class SoundCardPanel;
+class TFormNote;
+class TFormQSB;
 class UiServices;
 
 // Everything the window needs from outside, handed in so tests can use fakes.
@@ -52,6 +58,7 @@ struct FormDevices {
     std::uint32_t randomSeed = 0;
     std::string settingsPath;               // keybird.dat; empty: none could be found
     SettingsFileOps* settingsOps = nullptr; // nullptr: the real file calls
+    DeviceLists devices;                    // what the sound-card chooser lists
 };
 
 class TForm1 : public QMainWindow {
@@ -67,6 +74,8 @@ public:
     ShortcutTable& shortcuts() { return shortcuts_; }
     CharacterList& characters() { return characters_; }
     SoundTables& soundTables() { return soundTables_; }
+    RandomInt& random() { return random_; }
+    Fading& fading() { return fading_; }
     CharBuffer& charBuffer() { return charBuffer_; }
     KeyingSchedule& keyingSchedule() { return keyingSchedule_; }
     WaveOut& waveOut() { return *waveOut_; }
@@ -80,6 +89,7 @@ public:
     TimingControls& timing() { return *timing_; }
     AppShell& shell() { return *shell_; }
     SettingsBinding& settingsBinding() { return *settings_; }
+    SoundCardPanel& soundCard() { return *soundCard_; }
 
     // --- Helpers the controllers share --------------------------------------------------
     // Shows Stop in place of Quit, or the other way round.
@@ -166,6 +176,20 @@ public:
     QAction* UpVolume = nullptr;
     QAction* DownVolume = nullptr;
 
+    QAction* MenuNote = nullptr;
+    QAction* MenuNoisesettings = nullptr;
+    QAction* MenuQSBsetting = nullptr;
+    QAction* MenuSoundCard = nullptr;
+
+    // --- Secondary windows, created hidden ---------------------------------------------
+    TFormNoise* FormNoise = nullptr;
+    TFormQSB* FormQSB = nullptr;
+    TFormNote* FormNote = nullptr;
+
+    // The examination preset's choice of groups (5 characters, non-mixed), which the
+    // random mode provides.
+    std::function<void()> examinationGroups;
+
     // --- Timers ------------------------------------------------------------------------------
     QTimer* Timer1 = nullptr;        // silent-mode pacing, 500 ms
     QTimer* TimerBoucle = nullptr;   // continuous replay
@@ -184,7 +208,9 @@ private:
     MorseTable morse_;
     ShortcutTable shortcuts_{};
     CharacterList characters_;
-    SoundTables soundTables_;
+    RandomInt random_;
+    SoundTables soundTables_{random_};
+    Fading fading_;
     CharBuffer charBuffer_;
     KeyingSchedule keyingSchedule_;
     WaveOut* waveOut_;
@@ -204,6 +230,7 @@ private:
     std::unique_ptr<TimingControls> timing_;
     std::unique_ptr<AppShell> shell_;
     std::unique_ptr<SettingsBinding> settings_;
+    std::unique_ptr<SoundCardPanel> soundCard_;
 };
 
 }  // namespace kb

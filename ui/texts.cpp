@@ -57,6 +57,15 @@ constexpr CaptionEntry kEnglishCaptions[] = {
     {"OnairBox", P::Hint, "PTT ON when lit"},
     {"Panel2", P::Hint, "This is a freeware !"},
     {"Spacing1", P::Hint, "to modify spacing between characters"},
+    {"MenuNote", P::Caption, "No&te"},
+    {"MenuNoisesettings", P::Caption, "&Noise settings"},
+    {"MenuQSBsetting", P::Caption, "QSB setting"},
+    {"MenuSoundCard", P::Caption, "Sound card"},
+    {"TitreCarteSon", P::Caption, "CHOOSE THE SOUND CARD"},
+    {"RadioButtonCarteWin", P::Caption, "Let the system choose the Sound card"},
+    {"RadioButtonCarteMoi", P::Caption, "I choose my Sound card"},
+    {"LabelSonIn", P::Caption, "Record inputs"},
+    {"LabelSonOut", P::Caption, "Playback outputs"},
 };
 
 const LanguageTexts kEnglish{

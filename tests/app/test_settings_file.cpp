@@ -695,9 +695,8 @@ TEST(SettingsFile, LineFeedsInTextsCannotBreakTheFile) {
 // is written from it reads back the same; the two the program itself would write come
 // back byte for byte.
 TEST(SettingsFile, SeedCorpusFiles) {
-    const char* source = std::getenv("KEYBIRD_SOURCE_DIR");
-    if (source == nullptr) source = KEYBIRD_TEST_SOURCE_DIR;
-    const std::filesystem::path dir = std::filesystem::path(source) / "fuzz/corpus/settings";
+    const std::filesystem::path dir =
+        std::filesystem::path(KEYBIRD_SOURCE_DIR) / "fuzz/corpus/settings";
     const auto slurp = [&](const char* name) {
         std::ifstream in(dir / name, std::ios::binary);
         std::stringstream ss;

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -45,8 +44,7 @@ std::string replaceLine(std::string bytes, const std::string& key, const std::st
 // A full file as users have it: French, 18 wpm, spacing 2, x2, -6 dB, messages, shortcuts,
 // lessons and local characters.
 std::string fullFile() {
-    const char* src = std::getenv("KEYBIRD_SOURCE_DIR");
-    return readFile(fs::path(src ? src : ".") / "fuzz/corpus/settings/full.dat");
+    return readFile(fs::path(KEYBIRD_SOURCE_DIR) / "fuzz/corpus/settings/full.dat");
 }
 
 class FailingRename : public SettingsFileOps {

@@ -1,0 +1,113 @@
+#include "audio/sound_card_panel.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "audio/playback_engine.h"
+#include "ui/form1.h"
+#include "ui/ui_services.h"
+
+namespace kb {
+
+namespace {
+template <typename W>
+W* named(W* w, const char* name) {
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+}  // namespace
+
+SoundCardPanel::SoundCardPanel(TForm1& form, DeviceLists lists)
+    : f_(form), lists_(std::move(lists)) {
+    PanelCarteSon = named(new QFrame(&form), "PanelCarteSon");
+    PanelCarteSon->setFrameShape(QFrame::Panel);
+    PanelCarteSon->setFrameShadow(QFrame::Raised);
+    auto* g = new QGridLayout(PanelCarteSon);
+    TitreCarteSon = named(new QLabel(PanelCarteSon), "TitreCarteSon");
+    TitreCarteSon->setAlignment(Qt::AlignCenter);
+    TitreCarteSon->setAutoFillBackground(true);
+    TitreCarteSon->setBackgroundRole(QPalette::Highlight);
+    TitreCarteSon->setForegroundRole(QPalette::HighlightedText);
+    g->addWidget(TitreCarteSon, 0, 0, 1, 2);
+    RadioButtonCarteWin = named(new QRadioButton(PanelCarteSon), "RadioButtonCarteWin");
+    RadioButtonCarteWin->setChecked(true);
+    RadioButtonCarteMoi = named(new QRadioButton(PanelCarteSon), "RadioButtonCarteMoi");
+    g->addWidget(RadioButtonCarteWin, 1, 0, 1, 2);
+    g->addWidget(RadioButtonCarteMoi, 2, 0, 1, 2);
+    LabelSonIn = named(new QLabel(PanelCarteSon), "LabelSonIn");
+    ComboBoxChoixIn = named(new QComboBox(PanelCarteSon), "ComboBoxChoixIn");
+    LabelSonOut = named(new QLabel(PanelCarteSon), "LabelSonOut");
+    ComboBoxChoixOut = named(new QComboBox(PanelCarteSon), "ComboBoxChoixOut");
+    g->addWidget(LabelSonIn, 3, 0);
+    g->addWidget(ComboBoxChoixIn, 3, 1);
+    g->addWidget(LabelSonOut, 4, 0);
+    g->addWidget(ComboBoxChoixOut, 4, 1);
+    BitBtnOKCarteSon = named(new QPushButton(QStringLiteral("OK"), PanelCarteSon),
+                             "BitBtnOKCarteSon");
+    g->addWidget(BitBtnOKCarteSon, 5, 0, 1, 2, Qt::AlignHCenter);
+    QObject::connect(BitBtnOKCarteSon, &QPushButton::clicked, &form,
+                     [this] { BitBtnOKCarteSonClick(); });
+    form.addSidePanel(PanelCarteSon, [this] { PanelCarteSon->hide(); });
+}
+
+void SoundCardPanel::fill(QComboBox* box, const std::vector<std::string>& names, int deviceId) {
+    box->clear();
+    for (const std::string& n : names) box->addItem(QString::fromStdString(n));
+    box->setCurrentIndex(-1);
+    if (RadioButtonCarteMoi->isChecked() && static_cast<unsigned>(deviceId) < names.size()) {
+        box->setCurrentIndex(deviceId);
+    }
+}
+
+void SoundCardPanel::MenuSoundCardClick() {
+    MainState& s = f_.state();
+    if (s.typedReplayOn || !s.pendingText.empty() || s.fileModeOn || s.randomModeOn) {
+        f_.ui().warning(&f_, QString::fromUtf8(f_.texts().shared.msgStopPlayingBeforeSoundCard));
+        return;
+    }
+    if (s.quizOn) f_.engine().ButtonStopClick();
+    f_.openSidePanel(PanelCarteSon);
+    fill(ComboBoxChoixIn, lists_.inputs ? lists_.inputs() : std::vector<std::string>{},
+         s.inputDeviceId);
+    fill(ComboBoxChoixOut, lists_.outputs ? lists_.outputs() : std::vector<std::string>{},
+         s.outputDeviceId);
+}
+
+void SoundCardPanel::BitBtnOKCarteSonClick() {
+    MainState& s = f_.state();
+    if (RadioButtonCarteMoi->isChecked() &&
+        (ComboBoxChoixIn->currentText().isEmpty() || ComboBoxChoixOut->currentText().isEmpty())) {
+        f_.ui().beep();
+        return;
+    }
+    PanelCarteSon->hide();
+    if (RadioButtonCarteMoi->isChecked()) {
+        const int in = ComboBoxChoixIn->currentIndex();
+        const int out = ComboBoxChoixOut->currentIndex();
+        if (in >= 0 && out >= 0 && in == s.inputDeviceId && out == s.outputDeviceId) return;
+        s.inputDeviceId = in;
+        s.outputDeviceId = out;
+        reopenDevices();
+    } else if (s.inputDeviceId != -1 || s.outputDeviceId != -1) {
+        s.inputDeviceId = -1;
+        s.outputDeviceId = -1;
+        reopenDevices();
+    }
+}
+
+void SoundCardPanel::reopenDevices() {
+    MainState& s = f_.state();
+    if (!s.silentMode) {
+        f_.waveOut().reset();
+        f_.waveOut().close();
+    }
+    // The monitor opens the input again, with InputDeviceId, when it next starts.
+    s.silentMode = false;
+    f_.engine().openOutputDevice();
+}
+
+}  // namespace kb

@@ -1,0 +1,53 @@
+#pragma once
+// The sound-card panel: the device lists as the system reports them, "let the system
+// choose" or "I choose", and the reopening of the devices when the choice changes.
+// GUI thread only.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+namespace kb {
+
+class TForm1;
+
+// The device names the chooser lists, in the system's order.
+struct DeviceLists {
+    std::function<std::vector<std::string>()> inputs;
+    std::function<std::vector<std::string>()> outputs;
+};
+
+class SoundCardPanel {
+public:
+    SoundCardPanel(TForm1& form, DeviceLists lists);
+
+    void MenuSoundCardClick();
+    void BitBtnOKCarteSonClick();
+    // Closes the output (and the monitor's input) and opens the output again with
+    // OutputDeviceId; silent mode when it does not open.
+    void reopenDevices();
+
+    QFrame* PanelCarteSon = nullptr;
+    QLabel* TitreCarteSon = nullptr;
+    QRadioButton* RadioButtonCarteWin = nullptr;
+    QRadioButton* RadioButtonCarteMoi = nullptr;
+    QLabel* LabelSonIn = nullptr;
+    QLabel* LabelSonOut = nullptr;
+    QComboBox* ComboBoxChoixIn = nullptr;
+    QComboBox* ComboBoxChoixOut = nullptr;
+    QPushButton* BitBtnOKCarteSon = nullptr;
+
+private:
+    void fill(QComboBox* box, const std::vector<std::string>& names, int deviceId);
+
+    TForm1& f_;
+    DeviceLists lists_;
+};
+
+}  // namespace kb
