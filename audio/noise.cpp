@@ -1,5 +1,6 @@
 #include "audio/noise.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kb {
@@ -18,7 +19,9 @@ std::int16_t noiseValue(RandomInt& random, int amplitude) {
     const auto a = static_cast<std::uint32_t>(amplitude);
     const std::int64_t v = static_cast<std::int64_t>(random(a)) -
                            nearest(static_cast<Real>(amplitude) / 2.0L);
-    return static_cast<std::int16_t>(v);
+    // At full width one draw in 65536 would be -32768: kept within the symmetric range
+    // every other sample value keeps to.
+    return static_cast<std::int16_t>(std::max<std::int64_t>(v, -32767));
 }
 
 void NoiseTable::rebuild(const NoiseParams& params, RandomInt& random) {

@@ -26,7 +26,8 @@ int noiseAmplitudeOfPosition(int position);
 // NoiseHold of the bandwidth buttons (10, 5, 2.5, 1.3 kHz) and back; index 0..3.
 int noiseHoldOfBandwidth(int index);
 
-// One noise value: RandomInt(A) - nearest(A/2), as a 16-bit value; 0 for A = 0.
+// One noise value: RandomInt(A) - nearest(A/2), as a 16-bit value no lower than -32767;
+// 0 for A = 0.
 std::int16_t noiseValue(RandomInt& random, int amplitude);
 
 // The hold steps at even value index i of `values`: the value repeats the previous

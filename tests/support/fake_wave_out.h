@@ -21,10 +21,14 @@ public:
     // Results the next calls return (0 = success).
     int openResult = 0;
     int writeResult = 0;
+    // With a count, opening a device number beyond the list fails as PortAudio does.
+    int deviceCount = -1;
+    static constexpr int InvalidDevice = -9996;  // paInvalidDevice
 
     int open(int device) override {
         calls.push_back("open " + std::to_string(device));
         if (openResult != 0) return openResult;
+        if (deviceCount >= 0 && device >= deviceCount) return InvalidDevice;
         open_ = true;
         notify({WaveOutNotice::Kind::Open, this, WaveBuffer::None, 0});
         return 0;
