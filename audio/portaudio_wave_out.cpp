@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "audio/sound_devices.h"
@@ -197,19 +198,18 @@ OutputQueue::Counters OutputQueue::counters() const {
 
 // ---------------------------------------------------------------- PortAudioWaveOut
 
-int PortAudioWaveOut::defaultLeadFrames(int framesPerBuffer) {
-    // Two callback periods, but never under 10 ms: after the Done the GUI thread has at
-    // least one period, plus whatever the callback's jitter gives back, to fill and write
-    // the next character.
-    const int tenMs = OutputRate / 100;
-    return std::max(2 * std::max(framesPerBuffer, 0), tenMs);
+int PortAudioWaveOut::leadFramesFor(int framesPerBuffer, double outputLatencySeconds) {
+    const int buffered = static_cast<int>(std::ceil(outputLatencySeconds * OutputRate));
+    const int answer = std::max(2 * std::max(framesPerBuffer, 0), OutputRate / 100);
+    return std::max(buffered, 0) + answer;
 }
 
 PortAudioWaveOut::PortAudioWaveOut() : PortAudioWaveOut(Options{}) {}
 
 PortAudioWaveOut::PortAudioWaveOut(const Options& options) : options_(options) {
-    queue_.setLeadFrames(options_.leadFrames > 0 ? options_.leadFrames
-                                                 : defaultLeadFrames(options_.framesPerBuffer));
+    queue_.setLeadFrames(options_.leadFrames > 0
+                             ? options_.leadFrames
+                             : leadFramesFor(options_.framesPerBuffer, options_.suggestedLatency));
 }
 
 PortAudioWaveOut::~PortAudioWaveOut() { close(); }
@@ -245,20 +245,24 @@ int PortAudioWaveOut::open(int device) {
         return err;
     }
 
-    // The callback is not running yet, so this thread may still post.
+    const PaStreamInfo* streamInfo = Pa_GetStreamInfo(stream);
+    outputLatency_ = streamInfo ? streamInfo->outputLatency : params.suggestedLatency;
+    // The callback is not running yet, so this thread may still set the lead and post.
     queue_.clear();
+    if (options_.leadFrames <= 0) {
+        queue_.setLeadFrames(leadFramesFor(options_.framesPerBuffer, outputLatency_));
+    }
     queue_.postOpen();
     closing_.store(false);
     err = Pa_StartStream(stream);
     if (err != paNoError) {
         Pa_CloseStream(stream);
         queue_.clear();
+        outputLatency_ = 0;
         return err;
     }
     stream_ = stream;
     session_ = std::move(session);
-    const PaStreamInfo* streamInfo = Pa_GetStreamInfo(stream);
-    outputLatency_ = streamInfo ? streamInfo->outputLatency : 0;
     lastToneTiming_ = ToneTiming{};
     ++openCount_;
     return paNoError;

@@ -161,17 +161,28 @@ private:
 // order the callback posted them. The descriptor stays the same across close and open.
 class PortAudioWaveOut final : public WaveOut {
 public:
+    // Stream settings. The defaults were chosen on a PulseAudio null sink on a busy 2-core
+    // machine: 64 frames per callback and 25 ms asked for give an output latency of
+    // 26 ms and ran without underflows where 32 frames, or 15 ms, did not; a larger
+    // period bought nothing there, since the server asks for sound in bursts about every
+    // 13 ms whatever the period, while on a card driven directly a small period shortens
+    // the wait between a write and the callback that takes it.
     struct Options {
         // Frames per callback; 0 lets PortAudio choose.
-        int framesPerBuffer = 128;
+        int framesPerBuffer = 64;
         // Seconds of buffering asked of the host; 0 takes the device's
         // defaultHighOutputLatency.
         double suggestedLatency = 0.025;
         // Frames before a buffer's end at which its Done is posted; 0 derives it from the
-        // period (see defaultLeadFrames).
+        // stream when it opens (see leadFramesFor).
         int leadFrames = 0;
     };
-    static int defaultLeadFrames(int framesPerBuffer);
+    // The host may take sound in bursts of up to its whole buffer (the output latency) at
+    // once, so the lead covers that much and then two periods, and at least 10 ms, for
+    // the GUI thread to answer a Done with the next write. 26 + 10 ms with the defaults:
+    // well within a character's closing silence (3 element gaps, 68 ms at 50 wpm), so
+    // the Done still comes after the keying of the character has ended.
+    static int leadFramesFor(int framesPerBuffer, double outputLatencySeconds);
 
     PortAudioWaveOut();
     explicit PortAudioWaveOut(const Options& options);
