@@ -117,4 +117,18 @@ std::size_t renderRecordCharacter(std::vector<std::uint8_t>& out, unsigned char 
     return out.size() - before;
 }
 
+std::uint64_t convertedBufferSize(int valueCount, const RecordFormat& f) {
+    const auto frames = static_cast<std::uint64_t>(valueCount / 2 / f.rateDivisor);
+    return frames * f.channels * static_cast<std::uint64_t>(f.bytesPerValue());
+}
+
+std::size_t appendConvertedBuffer(std::vector<std::uint8_t>& out, const std::int16_t* values,
+                                  int valueCount, const RecordFormat& f) {
+    const std::size_t before = out.size();
+    const int frames = valueCount / 2 / f.rateDivisor;
+    const int n = frames * f.channels;
+    for (int k = 0; k < n; ++k) appendValue(out, values[2 * ((k / f.channels) * f.rateDivisor)], f);
+    return out.size() - before;
+}
+
 }  // namespace kb

@@ -59,4 +59,13 @@ std::size_t renderRecordCharacter(std::vector<std::uint8_t>& out, unsigned char 
                                   const RecordDurations& rd, const RecordFormat& f,
                                   const RecordSpacing& sp);
 
+// Appends a character buffer as the output sounds it (16-bit stereo, 22050 Hz, `values`
+// values) converted to the recording format the way the recorder converts its tone
+// values: value k takes the left value of frame (k / channels) x divisor; 8 bits keep
+// the high byte plus 128. Returns the bytes appended.
+std::size_t appendConvertedBuffer(std::vector<std::uint8_t>& out, const std::int16_t* values,
+                                  int valueCount, const RecordFormat& f);
+// The bytes appendConvertedBuffer gives for a buffer of valueCount values.
+std::uint64_t convertedBufferSize(int valueCount, const RecordFormat& f);
+
 }  // namespace kb

@@ -22,7 +22,9 @@
 #include <optional>
 #include <string>
 
+#include "audio/noise.h"
 #include "audio/synthesis.h"
+#include "core/random_int.h"
 #include "core/cp1252.h"
 #include "core/morse.h"
 #include "core/timing.h"
@@ -47,6 +49,14 @@ constexpr const char* kUsage =
     "      --exam-tone          the 830 Hz examination tone with its harmonics\n"
     "      --rate HZ            sample rate, 11025 or 22050 (22050)\n"
     "      --format F           mono8, mono16, stereo8 or stereo16 (mono8)\n"
+    "\n"
+    "Band conditions (any of these renders the characters as a random run with noise and\n"
+    "fading sounds them):\n"
+    "      --noise N            add noise, 0 loudest .. 20 none (the noise dialog's scale)\n"
+    "      --noise-bw KHZ       noise bandwidth: 10, 5, 2.5 or 1.3 (1.3)\n"
+    "      --qsb DB             add fading, depth 0..20 dB\n"
+    "      --seed N             seed of the random generator, 0..4294967295, for a\n"
+    "                           reproducible file (default: from the clock)\n"
     "  -h, --help               show this help\n";
 
 [[noreturn]] void fail(const std::string& message) {
@@ -90,10 +100,22 @@ struct Options {
     kb::RecordFormat format;
     std::string text;
     bool textFromArgs = false;
+    // Band conditions.
+    std::optional<int> noisePosition;
+    int noiseHold = 8;
+    std::optional<int> qsbDepth;
+    bool noiseHoldGiven = false;
+    std::optional<std::uint32_t> seed;
+    bool bandConditions() const {
+        return noisePosition || qsbDepth || seed || noiseHoldGiven;
+    }
 };
 
 Options parse(int argc, char** argv) {
-    enum { Wpm = 256, Spacing, WordSpacing, Weight, Level, Pitch, Exam, Rate, Format };
+    enum {
+        Wpm = 256, Spacing, WordSpacing, Weight, Level, Pitch, Exam, Rate, Format,
+        Noise, NoiseBw, Qsb, Seed
+    };
     static const option kLong[] = {
         {"output", required_argument, nullptr, 'o'},
         {"input", required_argument, nullptr, 'i'},
@@ -106,6 +128,10 @@ Options parse(int argc, char** argv) {
         {"exam-tone", no_argument, nullptr, Exam},
         {"rate", required_argument, nullptr, Rate},
         {"format", required_argument, nullptr, Format},
+        {"noise", required_argument, nullptr, Noise},
+        {"noise-bw", required_argument, nullptr, NoiseBw},
+        {"qsb", required_argument, nullptr, Qsb},
+        {"seed", required_argument, nullptr, Seed},
         {"help", no_argument, nullptr, 'h'},
         {nullptr, 0, nullptr, 0},
     };
@@ -152,6 +178,21 @@ Options parse(int argc, char** argv) {
                           "' for --format (expected mono8, mono16, stereo8 or stereo16)");
                 break;
             }
+            case Noise: o.noisePosition = static_cast<int>(parseInt("noise", optarg, 0, 20)); break;
+            case NoiseBw: {
+                const std::string bw = optarg;
+                if (bw == "10") o.noiseHold = 1;
+                else if (bw == "5") o.noiseHold = 2;
+                else if (bw == "2.5") o.noiseHold = 4;
+                else if (bw == "1.3") o.noiseHold = 8;
+                else fail("invalid value '" + bw + "' for --noise-bw (expected 10, 5, 2.5 or 1.3)");
+                o.noiseHoldGiven = true;
+                break;
+            }
+            case Qsb: o.qsbDepth = static_cast<int>(parseInt("qsb", optarg, 0, 20)); break;
+            case Seed:
+                o.seed = static_cast<std::uint32_t>(parseInt("seed", optarg, 0, 4294967295L));
+                break;
             case 'h': std::cout << kUsage; std::exit(0);
             case ':':
                 fail(std::string("option '") + argv[optind - 1] + "' needs a value");
@@ -250,21 +291,96 @@ void installCleanupHandlers() {
     }
 }
 
+// What goes into the file, character by character: the recorder's rendering, or the
+// buffers a random run with noise and fading would sound.
+class Renderer {
+public:
+    Renderer(const Options& o, const std::string& text) : o_(o), text_(text) {
+        kb::ToneParams params;
+        params.pitch = static_cast<kb::Real>(o.pitch);
+        params.type = o.examTone ? kb::ToneType::Examination : kb::ToneType::Sine;
+        params.levelGain = kb::levelGain(o.levelDb);
+        d_ = kb::elementDurations(kb::speedFactor(o.timing.speed), o.timing.weightRatio);
+        rd_ = kb::recordDurations(d_, o.format);
+        sp_ = {o.timing.spacing, o.timing.wordSpacingFactor};
+        if (!o.bandConditions()) {
+            tone_.rebuild(params);
+            return;
+        }
+        random_.seed(o.seed ? *o.seed : kb::clockSeed());
+        tables_.setPitch(params.pitch, params.type);
+        tables_.setLevelGain(params.levelGain);
+        tables_.setNoise({kb::noiseAmplitudeOfPosition(o.noisePosition.value_or(20)),
+                          o.noiseHold});
+        if (o.noisePosition) {
+            fx_.noise = &tables_.noise();
+            fx_.random = &random_;
+            fx_.noiseParams = tables_.noiseParams();
+        }
+        if (o.qsbDepth) {
+            fading_.depthDb = *o.qsbDepth;
+            fading_.startRun(random_, o.timing.speed);
+        }
+    }
+
+    // The byte count of the sample data.
+    std::uint64_t dataSize() const {
+        if (!o_.bandConditions()) return kb::recordDataSize(text_, morse_, rd_, o_.format, sp_);
+        std::uint64_t bytes = 0;
+        for (char ch : text_) {
+            if (const int n = bufferValues(static_cast<unsigned char>(ch)); n > 0) {
+                bytes += kb::convertedBufferSize(n, o_.format);
+            }
+        }
+        return bytes;
+    }
+
+    // Appends one character's bytes.
+    void append(std::vector<std::uint8_t>& out, unsigned char c) {
+        if (!o_.bandConditions()) {
+            kb::renderRecordCharacter(out, c, morse_, tone_, rd_, o_.format, sp_);
+            return;
+        }
+        if (bufferValues(c) == 0) return;
+        const bool blank = c == kb::Blank;
+        kb::FillEffects fx = fx_;
+        if (o_.qsbDepth && !blank) {
+            fx.fading = true;
+            fx.fadingGain = fading_.nextGain(o_.timing.speed);
+        }
+        const int gaps = blank ? kb::blankGapCount(sp_.wordSpacingFactor)
+                               : kb::charGapUnits(sp_.spacing);
+        const int n = kb::fillCharacter(buffer_, tables_.tone(), morse_[c], d_, gaps, fx);
+        kb::appendConvertedBuffer(out, buffer_.data(), n, o_.format);
+    }
+
+private:
+    // Values of a character's buffer; 0 for a character without code.
+    int bufferValues(unsigned char c) const {
+        if (c == kb::Blank) return kb::blankGapCount(sp_.wordSpacingFactor) * d_.gap;
+        if (!morse_.hasCode(c)) return 0;
+        const int n = kb::characterDuration(morse_[c], d_, kb::charGapUnits(sp_.spacing));
+        return std::min(n, kb::CharBuffer::capacity());
+    }
+
+    const Options& o_;
+    const std::string& text_;
+    kb::MorseTable morse_;
+    kb::ElementDurations d_;
+    kb::RecordDurations rd_;
+    kb::RecordSpacing sp_;
+    kb::ToneTable tone_;
+    kb::RandomInt random_;
+    kb::SoundTables tables_{random_};
+    kb::Fading fading_;
+    kb::FillEffects fx_;
+    kb::CharBuffer buffer_;
+};
+
 // Writes the whole file to a temporary beside the output, then renames it into place.
 void render(const Options& o, const std::string& text) {
-    kb::MorseTable morse;
-    kb::ToneTable tone;
-    kb::ToneParams params;
-    params.pitch = static_cast<kb::Real>(o.pitch);
-    params.type = o.examTone ? kb::ToneType::Examination : kb::ToneType::Sine;
-    params.levelGain = kb::levelGain(o.levelDb);
-    tone.rebuild(params);
-
-    const kb::ElementDurations d =
-        kb::elementDurations(kb::speedFactor(o.timing.speed), o.timing.weightRatio);
-    const kb::RecordDurations rd = kb::recordDurations(d, o.format);
-    const kb::RecordSpacing sp{o.timing.spacing, o.timing.wordSpacingFactor};
-    const std::uint64_t size = kb::recordDataSize(text, morse, rd, o.format, sp);
+    Renderer renderer(o, text);
+    const std::uint64_t size = renderer.dataSize();
     if (size > std::numeric_limits<std::uint32_t>::max() - 36u) {
         fail("the text is too long for one wave file (over 4 GiB of samples)");
     }
@@ -298,8 +414,7 @@ void render(const Options& o, const std::string& text) {
     std::vector<std::uint8_t> buf;
     buf.reserve(1 << 20);
     for (char ch : text) {
-        kb::renderRecordCharacter(buf, static_cast<unsigned char>(ch), morse, tone, rd,
-                                  o.format, sp);
+        renderer.append(buf, static_cast<unsigned char>(ch));
         if (buf.size() >= (1u << 19)) {
             if (std::fwrite(buf.data(), 1, buf.size(), f) != buf.size()) abandon(errno);
             buf.clear();
