@@ -4,6 +4,7 @@
 #include <sched.h>
 #include <sys/prctl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -133,14 +134,16 @@ void TMMTimer::apply(TimerProperties::Effect effect) {
     if ((effect.kill || effect.arm) && !insideOnTimer()) wake_.notify_one();
 }
 
+TMMTimer::SteadyClock::time_point TMMTimer::caughtUp(SteadyClock::time_point base,
+                                                      std::chrono::milliseconds interval,
+                                                      SteadyClock::time_point now) {
+    return std::max(base + interval, now + interval / 2);
+}
+
 void TMMTimer::arm() {
     const auto interval = std::chrono::milliseconds(props_.interval());
     const auto now = SteadyClock::now();
-    auto base = now;
-    if (insideOnTimer() && now - firedDeadline_ <= std::chrono::milliseconds(MaxCatchUpMs)) {
-        base = firedDeadline_;
-    }
-    deadline_ = base + interval;
+    deadline_ = insideOnTimer() ? caughtUp(firedDeadline_, interval, now) : now + interval;
     pendingId_ = ++lastId_;
 }
 
@@ -167,11 +170,8 @@ void TMMTimer::run(bool tryRealtime) {
         if (quit_ || pendingId_ != id || SteadyClock::now() < deadline) continue;
 
         if (props_.mode() == TTIMERMode::TIME_PERIODIC) {
-            const auto interval = std::chrono::milliseconds(props_.interval());
-            const auto now = SteadyClock::now();
-            deadline_ = now - deadline <= std::chrono::milliseconds(MaxCatchUpMs)
-                            ? deadline + interval
-                            : now + interval;
+            deadline_ = caughtUp(deadline, std::chrono::milliseconds(props_.interval()),
+                                 SteadyClock::now());
         } else {
             // The one-shot event is spent; Enabled stays as it is until someone changes it.
             pendingId_ = 0;

@@ -32,9 +32,10 @@
 //
 // Drift: a one-shot re-armed from inside OnTimer counts its interval from the deadline that
 // just fired, not from the moment of re-arming, so a chain of steps keeps the schedule's
-// absolute times and wake-up latency does not add up along a character. If the step ran
-// more than MaxCatchUpMs late the interval counts from now instead, so a stall stretches
-// the character rather than shortening the next element. Periodic events do the same.
+// absolute times and wake-up latency does not add up along a character. A step that ran
+// late is caught up, but the next event never comes sooner than half its interval after
+// the re-arming, so a stall can shorten the next element or gap to no less than half;
+// beyond that the rest of the chain moves later. Periodic events follow the same rule.
 //
 // Scheduling: the thread asks for SCHED_FIFO; where the system refuses (the normal case for
 // a desktop user without rtprio), it keeps normal scheduling with a minimal timer slack and
@@ -105,7 +106,6 @@ private:
 class TMMTimer final : public MultimediaTimer {
 public:
     static constexpr int Resolution = 1;    // ms
-    static constexpr int MaxCatchUpMs = 2;  // see "Drift" above
 
     // Starts the timer thread. Interval 10, TIME_PERIODIC, not enabled. With tryRealtime
     // false the thread keeps normal scheduling (the benchmark compares both).
@@ -133,6 +133,10 @@ private:
     // Locks the mutex unless called from OnTimer of this timer, which already holds it.
     class StateLock;
 
+    // The deadline of an event `interval` after `base`, caught up as "Drift" says.
+    static SteadyClock::time_point caughtUp(SteadyClock::time_point base,
+                                            std::chrono::milliseconds interval,
+                                            SteadyClock::time_point now);
     void run(bool tryRealtime);
     void apply(TimerProperties::Effect effect);  // mutex held
     void arm();                                  // mutex held
