@@ -134,10 +134,10 @@ void TMMTimer::apply(TimerProperties::Effect effect) {
     if ((effect.kill || effect.arm) && !insideOnTimer()) wake_.notify_one();
 }
 
-TMMTimer::SteadyClock::time_point TMMTimer::caughtUp(SteadyClock::time_point base,
+TMMTimer::SteadyClock::time_point TMMTimer::caughtUp(SteadyClock::time_point fired,
                                                       std::chrono::milliseconds interval,
                                                       SteadyClock::time_point now) {
-    return std::max(base + interval, now + interval / 2);
+    return std::max(fired + interval, now + interval / 2);
 }
 
 void TMMTimer::arm() {

@@ -105,7 +105,7 @@ private:
 
 class TMMTimer final : public MultimediaTimer {
 public:
-    static constexpr int Resolution = 1;    // ms
+    static constexpr int Resolution = 1;  // ms
 
     // Starts the timer thread. Interval 10, TIME_PERIODIC, not enabled. With tryRealtime
     // false the thread keeps normal scheduling (the benchmark compares both).
@@ -127,16 +127,18 @@ public:
     // Whether the thread runs with SCHED_FIFO. Blocks until the thread has tried.
     bool realtime() const;
 
-private:
     using SteadyClock = std::chrono::steady_clock;
+    // The deadline of the event that follows one due at `fired`, re-armed at `now`: the
+    // interval counted from `fired`, but no sooner than half an interval after `now`.
+    static SteadyClock::time_point caughtUp(SteadyClock::time_point fired,
+                                            std::chrono::milliseconds interval,
+                                            SteadyClock::time_point now);
+
+private:
 
     // Locks the mutex unless called from OnTimer of this timer, which already holds it.
     class StateLock;
 
-    // The deadline of an event `interval` after `base`, caught up as "Drift" says.
-    static SteadyClock::time_point caughtUp(SteadyClock::time_point base,
-                                            std::chrono::milliseconds interval,
-                                            SteadyClock::time_point now);
     void run(bool tryRealtime);
     void apply(TimerProperties::Effect effect);  // mutex held
     void arm();                                  // mutex held

@@ -106,6 +106,19 @@ TEST(FakeMMTimer, OneShotFiresOnceAndStaysEnabled) {
     EXPECT_TRUE(t.Enabled());
 }
 
+TEST(TMMTimerCatchUp, LateStepIsCaughtUpButNeverBelowHalfAnInterval) {
+    using T = TMMTimer::SteadyClock::time_point;
+    const T fired{std::chrono::seconds(100)};
+    const auto i = 94ms;
+    // On time or a little late: the next event keeps its place in the schedule.
+    EXPECT_EQ(TMMTimer::caughtUp(fired, i, fired), fired + 94ms);
+    EXPECT_EQ(TMMTimer::caughtUp(fired, i, fired + 3ms), fired + 94ms);
+    EXPECT_EQ(TMMTimer::caughtUp(fired, i, fired + 47ms), fired + 94ms);
+    // Later than half an interval: the next element or gap keeps half its length.
+    EXPECT_EQ(TMMTimer::caughtUp(fired, i, fired + 60ms), fired + 107ms);
+    EXPECT_EQ(TMMTimer::caughtUp(fired, i, fired + 500ms), fired + 547ms);
+}
+
 // ---- The real timer thread --------------------------------------------------------------------
 
 // Polls until pred holds or the bound passes; true when it held.
