@@ -7,6 +7,8 @@
 
 #include "app/command_line.h"
 #include "app/settings_binding.h"
+#include "keying/port_panel.h"
+#include "ui/radio_group.h"
 #include "audio/playback_engine.h"
 #include "ui/form1.h"
 #include "ui/timing_controls.h"
@@ -21,12 +23,19 @@ void AppShell::FormCreate() {
     MainState& s = f_.state();
     s.speedFactor = speedFactor(f_.UpDownVitesse->value());
     s.wordSpacingFactor = 1;
+    PortPanel* port = f_.portPanel();
+    if (port) port->showLptAddresses();
     f_.applyLanguage();
     f_.settingsBinding().read();
 
     const CommandLine cl = parseCommandLine(f_.arguments());
+    if (cl.comPort && port) {
+        port->RadioGroupCOM->setItemIndex(*cl.comPort);
+        port->RadioGroupCOMClick(*cl.comPort);
+    }
     if (cl.speed) f_.UpDownVitesse->setValue(*cl.speed);
-    // The language and serial-port switches take effect once their owners exist.
+    // The language switches take effect once the other languages exist.
+    if (port) port->applyLptSettings(f_.settingsBinding().settings());
 
     f_.ButtonReplayText->setText(QString::fromUtf8(f_.texts().shared.replayTextCaption));
     f_.timing().refreshSpeedTexts();

@@ -10,6 +10,10 @@
 #include "audio/portaudio_wave_out.h"
 #include "audio/sound_devices.h"
 #include "audio/wave_out_notifier.h"
+#include "keying/io_ctrl.h"
+#include "keying/keyer.h"
+#include "keying/mm_timer.h"
+#include "keying/serial_line.h"
 #include "ui/form1.h"
 #include "ui/ui_services.h"
 
@@ -22,10 +26,16 @@ int main(int argc, char** argv) {
     kb::PortAudioWaveOut waveOut;
     kb::WaveOutNotifier notifier(waveOut);
     kb::QtUiServices ui;
+    kb::PosixSerialLines serialLines;
+    kb::PpdevIOCtrl parallelPort;
+    kb::TMMTimer mmTimerCW;
+    kb::Keyer keyer(serialLines, parallelPort, mmTimerCW);
+    keyer.loadLptAddresses();
 
     kb::FormDevices devices;
     devices.waveOut = &waveOut;
     devices.ui = &ui;
+    devices.keyer = &keyer;
     devices.randomSeed = kb::clockSeed();
     devices.devices = {&kb::inputDeviceNames, &kb::outputDeviceNames};
     for (int k = 1; k < argc; ++k) devices.arguments.emplace_back(argv[k]);

@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "audio/sound_dialogs.h"
+#include "keying/port_panel.h"
 #include "ui/form1.h"
 #include "ui/ui_services.h"
 
@@ -45,6 +46,7 @@ void SettingsBinding::apply() {
     applyLocalCharacters(st, f_.morse(), f_.characters());
     s.inputDeviceId = st.inputDeviceId;
     s.outputDeviceId = st.outputDeviceId;
+    if (PortPanel* port = f_.portPanel()) port->applyComSettings(st);
 }
 
 void SettingsBinding::handOverToDialogs() {
@@ -71,6 +73,7 @@ void SettingsBinding::collect() {
     st.maskEndChar = s.mask.endChar;
     st.inputDeviceId = s.inputDeviceId;
     st.outputDeviceId = s.outputDeviceId;
+    if (const PortPanel* port = f_.portPanel()) port->collect(st);
     st.noiseLevel = f_.FormNoise->TrackBarNoise->value();
     st.qsbLevel = f_.FormQSB->TrackBarQSB->value();
     st.noiseHold = f_.soundTables().noiseParams().hold;

@@ -232,6 +232,12 @@ const Key kKeys[] = {
     {"INSTFS=", [](auto v, auto& s, auto&) { setLockFlag(v, s.lockFixedSpeed); }},
     {"ISOUND=", [](auto v, auto& s, auto&) { readDeviceId(v, s.inputDeviceId); }},
     {"OSOUND=", [](auto v, auto& s, auto&) { readDeviceId(v, s.outputDeviceId); }},
+    // The serial devices COM1..COM4 stand for on Linux; written only when mapped, and
+    // unknown to older readers, which pass over the lines.
+    {"COMDEV1=", [](auto v, auto& s, auto&) { s.comDevices[0] = std::string(v); }},
+    {"COMDEV2=", [](auto v, auto& s, auto&) { s.comDevices[1] = std::string(v); }},
+    {"COMDEV3=", [](auto v, auto& s, auto&) { s.comDevices[2] = std::string(v); }},
+    {"COMDEV4=", [](auto v, auto& s, auto&) { s.comDevices[3] = std::string(v); }},
 };
 
 std::int32_t delimiterFromByte(std::string_view line, std::size_t index) {
@@ -363,35 +369,6 @@ int delayMilliseconds(int position) {
 
 long double pitchOfNotePosition(int position) {
     return Real{1500} - Real{10} * position;
-}
-
-bool operator==(const Settings& a, const Settings& b) {
-    const auto sameShortcuts = [](const ShortcutTable& x, const ShortcutTable& y) {
-        return std::equal(x.begin(), x.end(), y.begin(), [](const Shortcut& p, const Shortcut& q) {
-            return p.key == q.key && p.text == q.text;
-        });
-    };
-    return a.speed == b.speed && a.charSpacing == b.charSpacing &&
-           a.wordSpacingFactor == b.wordSpacingFactor && a.languageCode == b.languageCode &&
-           a.level == b.level && a.randomCount == b.randomCount && a.words == b.words &&
-           a.wordContent == b.wordContent && a.addV == b.addV && a.randomClass == b.randomClass &&
-           a.comPort == b.comPort && a.monitorUpperCase == b.monitorUpperCase &&
-           a.monitorRightChannel == b.monitorRightChannel && a.leftThreshold == b.leftThreshold &&
-           a.rightThreshold == b.rightThreshold && a.noiseLevel == b.noiseLevel &&
-           a.qsbLevel == b.qsbLevel && a.noiseHold == b.noiseHold &&
-           a.notePosition == b.notePosition && a.tonePitch == b.tonePitch &&
-           a.delayPosition == b.delayPosition && a.lessonPage == b.lessonPage &&
-           a.quizCount == b.quizCount && sameShortcuts(a.shortcuts, b.shortcuts) &&
-           a.messages == b.messages && a.pttLineMask == b.pttLineMask &&
-           a.cwLineMask == b.cwLineMask && a.txDelayMs == b.txDelayMs && a.lptIndex == b.lptIndex &&
-           a.lptAddressText == b.lptAddressText && a.pinIndex == b.pinIndex &&
-           a.negativeLogic == b.negativeLogic && a.instructorPassword == b.instructorPassword &&
-           a.lockMaskedFile == b.lockMaskedFile && a.lockMaskedRandom == b.lockMaskedRandom &&
-           a.lockFixedNote == b.lockFixedNote && a.lockFixedSpeed == b.lockFixedSpeed &&
-           a.inputDeviceId == b.inputDeviceId && a.outputDeviceId == b.outputDeviceId &&
-           a.chosenCharacters == b.chosenCharacters && a.maskStartChar == b.maskStartChar &&
-           a.maskEndChar == b.maskEndChar && a.lessonPages == b.lessonPages &&
-           a.localCharacterRows == b.localCharacterRows;
 }
 
 std::string scramblePassword(std::string_view password) {
@@ -549,6 +526,11 @@ std::string writeSettings(const Settings& s) {
     putInt(out, "INSTFS=", s.lockFixedSpeed ? 1 : 0);
     putInt(out, "ISOUND=", s.inputDeviceId);
     putInt(out, "OSOUND=", s.outputDeviceId);
+    for (std::size_t n = 0; n < s.comDevices.size(); ++n) {
+        if (!s.comDevices[n].empty()) {
+            putLine(out, "COMDEV" + std::to_string(n + 1) + "=", s.comDevices[n]);
+        }
+    }
 
     if (!s.chosenCharacters.empty() && s.chosenCharacters.front() != ' ') {
         putLine(out, std::string_view(&ChosenLineByte, 1), s.chosenCharacters);

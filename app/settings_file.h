@@ -128,6 +128,9 @@ struct Settings {
     bool lockFixedSpeed = false;     // INSTFS=
     int inputDeviceId = -1;          // ISOUND= -1 the system chooses, else the list index
     int outputDeviceId = -1;         // OSOUND=
+    // COMDEV1= .. COMDEV4=: the device COM1..COM4 opens when not /dev/ttyS0..3 (a USB
+    // adapter); empty for the default.
+    std::array<std::string, 4> comDevices{};
 
     // --- chosen-character line: the text of BoxCaracteresChoix (lower case). Written only
     // when not empty and not starting with a blank; " " is the design-time value. ---
@@ -143,9 +146,10 @@ struct Settings {
     // --- local-character lines: the alphabet-list rows (from row 97), one per local
     // character, each " c  code  comment" of at most 40 characters ---
     std::vector<std::string> localCharacterRows;
+
+    bool operator==(const Settings&) const = default;
 };
 
-bool operator==(const Settings& a, const Settings& b);
 
 // Reads a keybird.dat image into s. Returns false, and leaves s as it was, when the bytes
 // hold no line or no marker line; otherwise applies what the file says on top of s (pass

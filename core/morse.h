@@ -72,6 +72,8 @@ inline constexpr std::size_t ShortcutTextMax = 36;
 struct Shortcut {
     std::string key;   // one character, empty when the slot is free
     std::string text;  // at most ShortcutTextMax characters
+
+    bool operator==(const Shortcut&) const = default;
 };
 using ShortcutTable = std::array<Shortcut, ShortcutSlots>;
 

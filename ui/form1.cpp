@@ -23,6 +23,8 @@
 #include "app/settings_binding.h"
 #include "audio/playback_engine.h"
 #include "audio/sound_dialogs.h"
+#include "keying/keyer.h"
+#include "keying/port_panel.h"
 #include "modes/typed_text.h"
 #include "ui/timing_controls.h"
 #include "ui/typed_text_edit.h"
@@ -83,11 +85,12 @@ QPixmap logoPixmap() {
 TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     : QMainWindow(parent),
       waveOut_(devices.waveOut),
-      ownKeying_(devices.keying ? nullptr : std::make_unique<NoTransmitter>()),
-      keying_(devices.keying ? devices.keying : ownKeying_.get()),
+      ownKeying_(devices.keyer ? nullptr : std::make_unique<NoTransmitter>()),
+      keying_(devices.keyer ? static_cast<TransmitterKeying*>(devices.keyer) : ownKeying_.get()),
       ui_(devices.ui),
       texts_(&languageTexts(Language::English)),
-      arguments_(devices.arguments) {
+      arguments_(devices.arguments),
+      keyer_(devices.keyer) {
     random_.seed(devices.randomSeed);
     setObjectName(QStringLiteral("Form1"));
     // A system menu and a minimise button, no maximise button.
@@ -112,6 +115,16 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     buildRightArea();
     buildMenus();
     soundCard_ = std::make_unique<SoundCardPanel>(*this, devices.devices);
+    if (keyer_) {
+        portPanel_ = std::make_unique<PortPanel>(*this, *keyer_);
+        // A serial line that fails on the keying thread is handled here, on the GUI thread.
+        keyer_->setLineFaultNotifier([this] {
+            QMetaObject::invokeMethod(this, [this] { portPanel_->handleLineFault(); },
+                                      Qt::QueuedConnection);
+        });
+    } else {
+        MenuPort->setVisible(false);
+    }
 
     Timer1 = named(new QTimer(this), "Timer1");
     Timer1->setInterval(500);
@@ -136,6 +149,7 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
 
 TForm1::~TForm1() {
     waveOut_->setNoticeHandler(nullptr);
+    if (keyer_) keyer_->setLineFaultNotifier(nullptr);
 }
 
 void TForm1::buildLeftColumn(QWidget* column) {
@@ -354,6 +368,8 @@ void TForm1::buildMenus() {
     MenuComm->addAction(MenuNoisesettings);
     MenuComm->addAction(MenuQSBsetting);
 
+    MenuPort = namedAction(this, "MenuPort", "&Port");
+    bar->addAction(MenuPort);
     MenuSoundCard = namedAction(this, "MenuSoundCard", "Sound card");
     bar->addAction(MenuSoundCard);
 
@@ -407,6 +423,9 @@ void TForm1::wire() {
     connect(UpVolume, &QAction::triggered, this, [this] { timing_->UpVolumeClick(); });
     connect(DownVolume, &QAction::triggered, this, [this] { timing_->DownVolumeClick(); });
     connect(Spacing1, &QAction::triggered, this, [this] { timing_->Spacing1Click(); });
+    connect(MenuPort, &QAction::triggered, this, [this] {
+        if (portPanel_) portPanel_->MenuPortClick();
+    });
     connect(MenuSoundCard, &QAction::triggered, this, [this] { soundCard_->MenuSoundCardClick(); });
     auto showDialog = [](QDialog* d) {
         d->show();

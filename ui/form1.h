@@ -45,6 +45,8 @@ class TypedTextMode;
 class TypedTextEdit;
 class TFormNoise;
 class SoundCardPanel;
+class Keyer;
+class PortPanel;
 class TFormNote;
 class TFormQSB;
 class UiServices;
@@ -52,7 +54,8 @@ class UiServices;
 // Everything the window needs from outside, handed in so tests can use fakes.
 struct FormDevices {
     WaveOut* waveOut = nullptr;             // required
-    TransmitterKeying* keying = nullptr;    // nullptr: no transmitter
+    // The transmitter keying and its port panel; nullptr: no transmitter and no panel.
+    Keyer* keyer = nullptr;
     UiServices* ui = nullptr;               // required
     std::vector<std::string> arguments;     // the command line, program name excluded
     std::uint32_t randomSeed = 0;
@@ -90,6 +93,8 @@ public:
     AppShell& shell() { return *shell_; }
     SettingsBinding& settingsBinding() { return *settings_; }
     SoundCardPanel& soundCard() { return *soundCard_; }
+    // nullptr when the window was built without a keyer.
+    PortPanel* portPanel() { return portPanel_.get(); }
 
     // --- Helpers the controllers share --------------------------------------------------
     // Shows Stop in place of Quit, or the other way round.
@@ -179,6 +184,7 @@ public:
     QAction* MenuNote = nullptr;
     QAction* MenuNoisesettings = nullptr;
     QAction* MenuQSBsetting = nullptr;
+    QAction* MenuPort = nullptr;
     QAction* MenuSoundCard = nullptr;
 
     // --- Secondary windows, created hidden ---------------------------------------------
@@ -231,6 +237,8 @@ private:
     std::unique_ptr<AppShell> shell_;
     std::unique_ptr<SettingsBinding> settings_;
     std::unique_ptr<SoundCardPanel> soundCard_;
+    std::unique_ptr<PortPanel> portPanel_;
+    Keyer* keyer_;
 };
 
 }  // namespace kb

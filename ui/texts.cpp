@@ -60,6 +60,8 @@ constexpr CaptionEntry kEnglishCaptions[] = {
     {"MenuNote", P::Caption, "No&te"},
     {"MenuNoisesettings", P::Caption, "&Noise settings"},
     {"MenuQSBsetting", P::Caption, "QSB setting"},
+    {"MenuPort", P::Caption, "&Port"},
+    {"MenuPort", P::Hint, "Choose serial port for Transmit command"},
     {"MenuSoundCard", P::Caption, "Sound card"},
     {"TitreCarteSon", P::Caption, "CHOOSE THE SOUND CARD"},
     {"RadioButtonCarteWin", P::Caption, "Let the system choose the Sound card"},
