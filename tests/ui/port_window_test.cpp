@@ -1,0 +1,279 @@
+// The port panel and the transmitter keying as the main window drives them, with fake
+// serial lines, a fake parallel port and a keying timer fired by hand.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/app_shell.h"
+#include "audio/playback_engine.h"
+#include "keying/clock.h"
+#include "keying/fake_io_ctrl.h"
+#include "keying/fake_mm_timer.h"
+#include "keying/fake_serial_lines.h"
+#include "keying/keyer.h"
+#include "keying/port_panel.h"
+#include "support/fake_ui.h"
+#include "support/fake_wave_out.h"
+#include "ui/form1.h"
+#include "ui/radio_group.h"
+#include "ui/typed_text_edit.h"
+
+namespace kb {
+namespace {
+
+namespace fs = std::filesystem;
+
+class PortWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        lpt.setAddress(1, 0x378);
+        lpt.setAddress(2, 0x278);
+        lpt.setControl(0x0C);
+        create({});
+    }
+    void TearDown() override {
+        form.reset();
+        if (!dir.empty()) fs::remove_all(dir);
+    }
+
+    void create(std::vector<std::string> args, const std::string& settings = {}) {
+        form.reset();
+        keyer = std::make_unique<Keyer>(lines, lpt, timer);
+        keyer->loadLptAddresses();
+        FormDevices dev;
+        dev.waveOut = &wave;
+        dev.ui = &ui;
+        dev.keyer = keyer.get();
+        dev.arguments = std::move(args);
+        if (!settings.empty()) {
+            dir = fs::temp_directory_path() / ("keybird-port-" + std::to_string(::getpid()));
+            fs::create_directories(dir);
+            std::ofstream(dir / "keybird.dat", std::ios::binary) << settings;
+            dev.settingsPath = (dir / "keybird.dat").string();
+        }
+        form = std::make_unique<TForm1>(dev);
+        form->shell().FormCreate();
+        lines.clearEvents();
+    }
+
+    static std::string defaultsWith(std::vector<std::pair<std::string, std::string>> keys) {
+        std::ifstream in(fs::path(KEYBIRD_SOURCE_DIR) / "fuzz/corpus/settings/default.dat",
+                         std::ios::binary);
+        std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        for (const auto& [key, value] : keys) {
+            const std::size_t at = bytes.find(key);
+            bytes.replace(at, bytes.find("\r\n", at) - at, key + value);
+        }
+        return bytes;
+    }
+
+    PortPanel& port() { return *form->portPanel(); }
+    bool lampOn() { return !form->LedOn->isHidden() && form->LedOff->isHidden(); }
+
+    FakeClock clock;
+    FakeSerialLines lines{clock};
+    FakeIOCtrl lpt{clock};
+    FakeMMTimer timer;
+    test::FakeWaveOut wave;
+    test::FakeUi ui;
+    std::unique_ptr<Keyer> keyer;
+    std::unique_ptr<TForm1> form;
+    fs::path dir;
+};
+
+TEST_F(PortWindowTest, ThePanelOpensFromItsMenuAndShowsTheDetectedAddresses) {
+    form->MenuPort->trigger();
+    EXPECT_FALSE(port().PanelPort->isHidden());
+    EXPECT_EQ(port().EditLPT[0]->text(), QStringLiteral("[378h]"));
+    EXPECT_EQ(port().EditLPT[1]->text(), QStringLiteral("[278h]"));
+    EXPECT_EQ(port().EditLPT[2]->text(), QStringLiteral("[000h]"));
+    EXPECT_TRUE(port().CheckBoxPTTDTR->isChecked());
+    EXPECT_FALSE(port().CheckBoxCWDTR->isEnabled());
+    EXPECT_EQ(port().RadioGroupTXDelay->ItemIndex(), 1);
+    // Another side panel closes it.
+    form->Spacing1->trigger();
+    EXPECT_TRUE(port().PanelPort->isHidden());
+}
+
+TEST_F(PortWindowTest, WithoutAPortNothingIsKeyedAndTheLampStaysOff) {
+    QTest::keyClicks(form->Editcaractere, QStringLiteral("e"));
+    EXPECT_FALSE(form->TimerTXDelay->isActive());
+    EXPECT_EQ(wave.writes.size(), 1u);
+    EXPECT_FALSE(timer.pending());
+    EXPECT_FALSE(lampOn());
+    EXPECT_TRUE(lines.events().empty());
+}
+
+TEST_F(PortWindowTest, PttOnDtrCwOnRtsKeysTheCharacterAfterTheTxDelay) {
+    form->MenuPort->trigger();
+    port().CheckBoxPTTRTS->click();  // PTT on DTR only
+    EXPECT_TRUE(port().CheckBoxCWRTS->isEnabled());
+    port().CheckBoxCWRTS->click();   // CW on RTS
+    EXPECT_FALSE(port().CheckBoxPTTRTS->isEnabled()) << "a line serves one purpose";
+    port().RadioGroupTXDelay->clickItem(4);
+    port().RadioGroupCOM->clickItem(1);
+    EXPECT_EQ(lines.openedPath(), "/dev/ttyS0");
+    lines.clearEvents();
+
+    QTest::keyClicks(form->Editcaractere, QStringLiteral("e"));
+    EXPECT_EQ(lines.events(), std::vector<std::string>{"DTR+"});  // PTT
+    EXPECT_TRUE(lampOn());
+    // The first character waits for the transmitter to switch over.
+    EXPECT_TRUE(form->TimerTXDelay->isActive());
+    EXPECT_EQ(form->TimerTXDelay->interval(), 250);
+    EXPECT_TRUE(wave.writes.empty());
+    form->engine().TimerTXDelayTimer();
+    ASSERT_EQ(wave.writes.size(), 1u);
+    EXPECT_EQ(lines.events(), (std::vector<std::string>{"DTR+", "RTS+"}));  // key down
+    EXPECT_EQ(timer.pendingInterval(), 94);  // the dot at 12 wpm: 2083 frames
+    timer.fire();  // "E" ends: key up, no more steps
+    EXPECT_EQ(lines.events().back(), "RTS-");
+    EXPECT_FALSE(timer.pending());
+
+    wave.completeAll();  // the end of the text releases the transmitter
+    EXPECT_FALSE(lampOn());
+    EXPECT_FALSE(lines.dtr());
+    EXPECT_FALSE(lines.rts());
+}
+
+TEST_F(PortWindowTest, ABlankIsNeverKeyedAndPttStaysOn) {
+    form->MenuPort->trigger();
+    port().CheckBoxPTTRTS->click();
+    port().CheckBoxCWRTS->click();
+    port().RadioGroupCOM->clickItem(1);
+    form->MenuDelayedPlay->trigger();
+    QTest::keyClicks(form->Editcaractere, QStringLiteral("e e"));
+    form->ButtonReplayText->click();
+    form->engine().TimerTXDelayTimer();
+    timer.fire();
+    lines.clearEvents();
+    wave.completeNext();  // "e" done: the blank is next
+    EXPECT_TRUE(lines.events().empty());
+    EXPECT_FALSE(timer.pending());
+    EXPECT_TRUE(lines.dtr()) << "PTT stays on through the word gap";
+    wave.completeNext();
+    EXPECT_EQ(lines.events(), std::vector<std::string>{"RTS+"});
+}
+
+TEST_F(PortWindowTest, APortOpenedWhileTextIsPendingAssertsPttAtOnce) {
+    QTest::keyClicks(form->Editcaractere, QStringLiteral("abc"));
+    form->MenuPort->trigger();
+    port().RadioGroupCOM->clickItem(2);
+    EXPECT_EQ(lines.openedPath(), "/dev/ttyS1");
+    EXPECT_TRUE(lines.dtr());
+    EXPECT_TRUE(lines.rts());
+    EXPECT_TRUE(lampOn());
+}
+
+TEST_F(PortWindowTest, ChoosingCom2WhileCom1IsOpenDropsCom1First) {
+    form->MenuPort->trigger();
+    port().RadioGroupCOM->clickItem(1);
+    QTest::keyClicks(form->Editcaractere, QStringLiteral("e"));  // PTT up on COM1
+    lines.clearEvents();
+    port().RadioGroupCOM->clickItem(2);
+    const std::vector<std::string> ev = lines.events();
+    ASSERT_GE(ev.size(), 4u);
+    EXPECT_EQ((std::vector<std::string>(ev.begin(), ev.begin() + 3)),
+              (std::vector<std::string>{"DTR-", "RTS-", "close"}));
+    EXPECT_EQ(ev[3], "open /dev/ttyS1");
+}
+
+TEST_F(PortWindowTest, APortThatCannotOpenSaysErrorCom) {
+    lines.failOpenWith(ENOENT);
+    form->MenuPort->trigger();
+    port().RadioGroupCOM->clickItem(3);
+    EXPECT_EQ(ui.warnings, QStringList{QStringLiteral("Error COM")});
+    EXPECT_EQ(port().RadioGroupCOM->ItemIndex(), 0);
+    EXPECT_FALSE(keyer->keyingActive());
+}
+
+TEST_F(PortWindowTest, AnAdapterPulledWhileKeyingStopsKeyingAndSaysSo) {
+    form->MenuPort->trigger();
+    port().CheckBoxPTTRTS->click();
+    port().CheckBoxCWRTS->click();
+    port().RadioGroupCOM->clickItem(1);
+    QTest::keyClicks(form->Editcaractere, QStringLiteral("ee"));
+    form->engine().TimerTXDelayTimer();
+    lines.failLinesWith(EIO);
+    timer.fire();  // the step fails on the "timer thread"
+    QCoreApplication::processEvents();  // the fault reaches the window
+    EXPECT_EQ(ui.warnings, QStringList{QStringLiteral("Error COM")});
+    EXPECT_EQ(port().RadioGroupCOM->ItemIndex(), 0);
+    EXPECT_FALSE(lampOn());
+    // The text plays on without keying.
+    wave.completeAll();
+    EXPECT_EQ(wave.writes.size(), 2u);
+    EXPECT_FALSE(timer.pending());
+}
+
+TEST_F(PortWindowTest, TypedLptAddressesAreTakenOnlyWhenWellFormed) {
+    form->MenuPort->trigger();
+    port().RadioGroupLPT->clickItem(2);
+    port().EditLPT[1]->clear();
+    QTest::keyClicks(port().EditLPT[1], QStringLiteral("[27h]"));
+    EXPECT_EQ(keyer->lptAddress(2), 0x278);  // unchanged
+    port().EditLPT[1]->setText(QStringLiteral("[2BCh]"));
+    EXPECT_EQ(keyer->lptAddress(2), 0x2BC);
+    EXPECT_EQ(keyer->LptBaseAddress(), 0x2BC);
+}
+
+TEST_F(PortWindowTest, ALptWithoutAddressBeepsAndReturnsToThePreviousChoice) {
+    form->MenuPort->trigger();
+    port().RadioGroupLPT->clickItem(1);
+    port().RadioGroupLPT->clickItem(3);  // no LPT3 here
+    EXPECT_EQ(ui.beeps, 1);
+    EXPECT_EQ(port().RadioGroupLPT->ItemIndex(), 1);
+}
+
+TEST_F(PortWindowTest, Pin16WithoutNegativeLogicClearsBit2) {
+    form->MenuPort->trigger();
+    port().RadioGroupPin->clickItem(2);
+    port().RadioGroupLPT->clickItem(1);
+    ASSERT_FALSE(port().CheckBoxPin[2]->isChecked());
+    EXPECT_EQ(lpt.control() & 0x04, 0);
+    port().CheckBoxPin[2]->click();  // negative logic: key up sets it
+    EXPECT_EQ(lpt.control() & 0x04, 0x04);
+}
+
+TEST_F(PortWindowTest, TheCom2SwitchOpensCom2) {
+    create({"/com2"});
+    EXPECT_EQ(port().RadioGroupCOM->ItemIndex(), 2);
+    EXPECT_EQ(lines.openedPath(), "/dev/ttyS1");
+    EXPECT_FALSE(lines.dtr());
+    EXPECT_FALSE(lines.rts());
+}
+
+TEST_F(PortWindowTest, StoredPortKeysApplyAndComeBackAtExit) {
+    const std::string file = defaultsWith({{"COM=", "1"}, {"PTT=", "1"}, {"CW=", "2"},
+                                           {"TXDELAY=", "250"}, {"LPT=", "2"}, {"ADLPT=", "[2BCh]"},
+                                           {"PIN=", "2"}, {"LOGIC=", "N"}, {"OSOUND=", "-1\r\nCOMDEV1=/dev/ttyUSB0"}});
+    create({}, file);
+    EXPECT_EQ(lines.openedPath(), "/dev/ttyUSB0");
+    EXPECT_EQ(keyer->PttLineMask(), LineDtr);
+    EXPECT_EQ(keyer->CwLineMask(), LineRts);
+    EXPECT_EQ(form->TimerTXDelay->interval(), 250);
+    EXPECT_EQ(port().RadioGroupTXDelay->ItemIndex(), 4);
+    EXPECT_EQ(port().RadioGroupLPT->ItemIndex(), 2);
+    EXPECT_EQ(port().EditLPT[1]->text(), QStringLiteral("[2BCh]"));
+    EXPECT_EQ(keyer->LptBaseAddress(), 0x2BC);
+    EXPECT_EQ(port().RadioGroupPin->ItemIndex(), 2);
+    EXPECT_TRUE(port().CheckBoxPin[2]->isChecked());
+    form->close();
+    std::ifstream in(dir / "keybird.dat", std::ios::binary);
+    const std::string written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(written, file);
+}
+
+}  // namespace
+}  // namespace kb
