@@ -6,7 +6,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -340,6 +343,61 @@ TEST(OutputQueue, ClearDropsNoticesInFlightAndQueuedSound) {
     h.step(64);
     EXPECT_EQ(h.outFrom(0), std::vector<std::int16_t>(128, 0));
     EXPECT_TRUE(h.seen.empty());
+}
+
+// The two sides on their own threads, as with PortAudio: one renders as fast as it can,
+// the other waits on the descriptor and writes the next character on each Done. Every
+// value written comes out once and in order, with only silence between characters.
+TEST(OutputQueue, TwoThreadsHandOverEveryCharacterIntactAndInOrder) {
+    constexpr int Characters = 300;
+    OutputQueue q;
+    q.setLeadFrames(100);
+    std::atomic<bool> stop{false};
+    std::vector<std::int16_t> heard;
+    heard.reserve(4'000'000);
+    std::thread audio([&] {
+        std::vector<std::int16_t> buf(128);
+        std::int64_t t = 0;
+        while (!stop.load()) {
+            q.render(buf.data(), 64, t++);
+            for (std::int16_t v : buf) {
+                if (v != 0) heard.push_back(v);
+            }
+        }
+    });
+    std::vector<std::int16_t> expected;
+    std::int16_t next = 1;
+    auto writeOne = [&](int k) {
+        std::vector<std::int16_t> v(2 * static_cast<std::size_t>(1 + (k * 37) % 400));
+        for (auto& x : v) {
+            x = next;
+            next = static_cast<std::int16_t>(next % 30000 + 1);  // never 0
+        }
+        expected.insert(expected.end(), v.begin(), v.end());
+        q.cutFiller();
+        ASSERT_EQ(q.writeTone(v.data(), static_cast<int>(v.size()), 0), paNoError);
+    };
+    writeOne(0);
+    int written = 1;
+    int done = 0;
+    while (done < Characters) {
+        pollfd p{q.noticeFd(), POLLIN, 0};
+        ASSERT_EQ(::poll(&p, 1, 2000), 1) << "no notice after " << done;
+        q.clearSignal();
+        OutputQueue::Notice n;
+        while (q.takeNotice(n)) {
+            ASSERT_EQ(n.kind, Kind::Done);
+            ++done;
+            if (written < Characters) writeOne(written++);
+        }
+    }
+    // The last Done comes with up to the lead still to copy.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    stop.store(true);
+    audio.join();
+    EXPECT_EQ(done, Characters);
+    EXPECT_EQ(heard.size(), expected.size());
+    EXPECT_TRUE(heard == expected);
 }
 
 // The notifier drains on the Qt event loop once the callback side signals.
