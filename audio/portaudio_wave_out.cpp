@@ -144,8 +144,7 @@ void OutputQueue::render(std::int16_t* out, unsigned long frames, std::int64_t n
         if (it.order.kind == WaveBuffer::Tone) {
             if (it.played == 0) {
                 const std::int64_t startFrame = framesOut_ + pos / 2;
-                it.timing.gapFrames =
-                    lastToneEndFrame_ < 0 ? -1 : startFrame - lastToneEndFrame_;
+                it.timing.gapFrames = lastToneEndFrame_ < 0 ? -1 : startFrame - lastToneEndFrame_;
                 it.timing.firstOutNs = nowNs;
             }
             samples_.pop(out + pos, static_cast<std::size_t>(n));
@@ -212,7 +211,9 @@ PortAudioWaveOut::PortAudioWaveOut(const Options& options) : options_(options) {
                              : leadFramesFor(options_.framesPerBuffer, options_.suggestedLatency));
 }
 
-PortAudioWaveOut::~PortAudioWaveOut() { close(); }
+PortAudioWaveOut::~PortAudioWaveOut() {
+    close();
+}
 
 int PortAudioWaveOut::open(int device) {
     close();
@@ -228,16 +229,16 @@ int PortAudioWaveOut::open(int device) {
     params.device = index;
     params.channelCount = 2;
     params.sampleFormat = paInt16;
-    params.suggestedLatency = options_.suggestedLatency > 0 ? options_.suggestedLatency
-                                                            : info->defaultHighOutputLatency;
+    params.suggestedLatency =
+        options_.suggestedLatency > 0 ? options_.suggestedLatency : info->defaultHighOutputLatency;
     params.hostApiSpecificStreamInfo = nullptr;
 
     const unsigned long fpb = options_.framesPerBuffer > 0
                                   ? static_cast<unsigned long>(options_.framesPerBuffer)
                                   : paFramesPerBufferUnspecified;
     PaStream* stream = nullptr;
-    PaError err = Pa_OpenStream(&stream, nullptr, &params, OutputRate, fpb,
-                                paClipOff | paDitherOff, &PortAudioWaveOut::streamCallback, this);
+    PaError err = Pa_OpenStream(&stream, nullptr, &params, OutputRate, fpb, paClipOff | paDitherOff,
+                                &PortAudioWaveOut::streamCallback, this);
     if (err != paNoError) return err;
     err = Pa_SetStreamFinishedCallback(stream, &PortAudioWaveOut::streamFinished);
     if (err != paNoError) {
@@ -277,9 +278,12 @@ int PortAudioWaveOut::reset() {
 int PortAudioWaveOut::write(WaveBuffer which, const std::int16_t* data, int values) {
     if (!stream_) return paBadStreamPtr;
     switch (which) {
-        case WaveBuffer::Tone: return queue_.writeTone(data, values, monotonicNs());
-        case WaveBuffer::Noise: return queue_.writeNoise(data, values, monotonicNs());
-        case WaveBuffer::None: break;
+        case WaveBuffer::Tone:
+            return queue_.writeTone(data, values, monotonicNs());
+        case WaveBuffer::Noise:
+            return queue_.writeNoise(data, values, monotonicNs());
+        case WaveBuffer::None:
+            break;
     }
     return paBadBufferPtr;
 }

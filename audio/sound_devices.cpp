@@ -99,10 +99,18 @@ std::string chooserDeviceName(std::string_view name) {
     return std::string(name.substr(0, end));
 }
 
-std::vector<std::string> outputDeviceNames() { return deviceNames(true); }
-std::vector<std::string> inputDeviceNames() { return deviceNames(false); }
+std::vector<std::string> outputDeviceNames() {
+    return deviceNames(true);
+}
+std::vector<std::string> inputDeviceNames() {
+    return deviceNames(false);
+}
 
-PaDeviceIndex outputDeviceIndex(int n) { return nthDevice(n, true); }
-PaDeviceIndex inputDeviceIndex(int n) { return nthDevice(n, false); }
+PaDeviceIndex outputDeviceIndex(int n) {
+    return nthDevice(n, true);
+}
+PaDeviceIndex inputDeviceIndex(int n) {
+    return nthDevice(n, false);
+}
 
 }  // namespace kb

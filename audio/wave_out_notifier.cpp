@@ -10,7 +10,8 @@ WaveOutNotifier::WaveOutNotifier(int fd, std::function<void()> drain, QObject* p
 }
 
 WaveOutNotifier::WaveOutNotifier(PortAudioWaveOut& device, QObject* parent)
-    : WaveOutNotifier(device.noticeFd(), [&device] { device.drainNotices(); }, parent) {}
+    : WaveOutNotifier(
+          device.noticeFd(), [&device] { device.drainNotices(); }, parent) {}
 
 void WaveOutNotifier::drainNow() {
     if (drain_) drain_();

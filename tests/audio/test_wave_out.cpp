@@ -69,7 +69,8 @@ struct Harness {
         for (int i = 0; i < limit; ++i) {
             step(n);
             for (std::size_t k = before; k < seen.size(); ++k) {
-                if (seen[k].notice.kind == Kind::Done && seen[k].notice.buffer == which) return true;
+                if (seen[k].notice.kind == Kind::Done && seen[k].notice.buffer == which)
+                    return true;
             }
         }
         return false;
@@ -489,8 +490,12 @@ TEST(PortAudioWithoutServer, AClosedDeviceRefusesWritesAndResets) {
 // Under AddressSanitizer: PortAudio's device scan dlopens ALSA plug-ins whose own libraries
 // allocate for good in their initialisers (unloaded later, so the default fast unwinder
 // shows only an unknown module). The slow unwinder reaches snd_dlopen, which names them.
-extern "C" const char* __asan_default_options() { return "fast_unwind_on_malloc=0"; }
-extern "C" const char* __lsan_default_suppressions() { return "leak:snd_dlopen\n"; }
+extern "C" const char* __asan_default_options() {
+    return "fast_unwind_on_malloc=0";
+}
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:snd_dlopen\n";
+}
 
 int main(int argc, char** argv) {
     // Never reach a real sound server, whatever runs on this machine.

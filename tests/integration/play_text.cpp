@@ -190,8 +190,8 @@ int play(const Args& a, bool untilFailure) {
         return failed && failure < 0 ? 0 : 1;
     }
     // Let the tail and the device's own buffering play out before closing.
-    const int tailMs = static_cast<int>(out.leadFrames() * 1000 / OutputRate +
-                                        out.outputLatency() * 1000) + 200;
+    const int tailMs =
+        static_cast<int>(out.leadFrames() * 1000 / OutputRate + out.outputLatency() * 1000) + 200;
     const std::int64_t tailEnd = nowNs() + std::int64_t{tailMs} * 1000000;
     while (!failed && nowNs() < tailEnd) pump(out, 20);
     const auto counters = out.counters();
@@ -203,10 +203,10 @@ int play(const Args& a, bool untilFailure) {
                 static_cast<unsigned long long>(counters.callbacks),
                 static_cast<unsigned long long>(counters.underflows));
     for (std::size_t i = 0; i < timings.size(); ++i) {
-        std::printf("char %zu '%c': gap %lld frames, write->first copy %.2f ms\n", i,
-                    chars[i].text, static_cast<long long>(timings[i].gapFrames),
-                    timings[i].firstOutNs ? (timings[i].firstOutNs - timings[i].writtenNs) * 1e-6
-                                          : -1.0);
+        std::printf(
+            "char %zu '%c': gap %lld frames, write->first copy %.2f ms\n", i, chars[i].text,
+            static_cast<long long>(timings[i].gapFrames),
+            timings[i].firstOutNs ? (timings[i].firstOutNs - timings[i].writtenNs) * 1e-6 : -1.0);
     }
     if (failed || !opened || toneDone != static_cast<int>(chars.size())) return 1;
     // The host fell behind (a busy machine starving the sound server): the recording has
@@ -250,8 +250,8 @@ int analyze(const Args& a) {
         const double onErr = onMs - onExpect;
         worst = std::max(worst, std::fabs(onErr));
         bool ok = std::fabs(onErr) <= toleranceMs;
-        std::string line = "'" + std::string(1, model[i].text) + "' tone " +
-                           std::to_string(onMs) + " ms (model " + std::to_string(onExpect) + ")";
+        std::string line = "'" + std::string(1, model[i].text) + "' tone " + std::to_string(onMs) +
+                           " ms (model " + std::to_string(onExpect) + ")";
         if (i + 1 < tones.size()) {
             const double offMs = (tones[i + 1].start - tones[i].end) * 1e3;
             const double offExpect =
@@ -275,8 +275,12 @@ int analyze(const Args& a) {
 // Under AddressSanitizer: PortAudio's device scan dlopens ALSA plug-ins whose own libraries
 // allocate for good in their initialisers (unloaded later, so the default fast unwinder
 // shows only an unknown module). The slow unwinder reaches snd_dlopen, which names them.
-extern "C" const char* __asan_default_options() { return "fast_unwind_on_malloc=0"; }
-extern "C" const char* __lsan_default_suppressions() { return "leak:snd_dlopen\n"; }
+extern "C" const char* __asan_default_options() {
+    return "fast_unwind_on_malloc=0";
+}
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:snd_dlopen\n";
+}
 
 int main(int argc, char** argv) {
     const Args a = parse(argc, argv);

@@ -81,7 +81,7 @@ inline std::vector<Tone> findTones(const std::vector<std::int16_t>& samples, int
 
 // One keyed element as the timing model has it, in frames at the output rate.
 struct Element {
-    char text = 0;     // the character it belongs to
+    char text = 0;  // the character it belongs to
     int toneFrames = 0;
     int silenceFrames = 0;  // element gap, plus the character (and word) gap after a
                             // character's last element
@@ -90,12 +90,12 @@ struct Element {
 // The elements of a text: code-less characters are skipped, a blank adds its word gap to
 // the silence before the next character.
 inline std::vector<Element> modelElements(std::string_view text, const MorseTable& morse,
-                                          const ElementDurations& d,
-                                          const TimingSettings& s) {
+                                          const ElementDurations& d, const TimingSettings& s) {
     std::vector<Element> out;
     for (char c : text) {
         if (c == ' ') {
-            if (!out.empty()) out.back().silenceFrames += blankGapCount(s.wordSpacingFactor) * d.gap / 2;
+            if (!out.empty())
+                out.back().silenceFrames += blankGapCount(s.wordSpacingFactor) * d.gap / 2;
             continue;
         }
         const std::string& code = morse[static_cast<unsigned char>(c)];
