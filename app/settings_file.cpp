@@ -6,6 +6,7 @@
 
 #include "core/cp1252.h"
 #include "core/nearest.h"
+#include "keying/port_settings.h"
 
 namespace kb {
 
@@ -396,21 +397,7 @@ bool passwordCanBeStored(std::string_view password) {
 
 int lptAddressFromText(std::string_view text) {
     if (text.size() < 4) return 0;
-    int address = 0;
-    for (char c : text.substr(1, 3)) {
-        int digit;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else {
-            return 0;
-        }
-        address = address * 16 + digit;
-    }
-    return address;
+    return parseHexDigits(text.substr(1, 3)).value_or(0);
 }
 
 unsigned char localRowCharacter(std::string_view row) {

@@ -10,16 +10,9 @@
 #include "audio/playback_engine.h"
 #include "ui/form1.h"
 #include "ui/ui_services.h"
+#include "ui/widgets.h"
 
 namespace kb {
-
-namespace {
-template <typename W>
-W* named(W* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-}  // namespace
 
 SoundCardPanel::SoundCardPanel(TForm1& form, DeviceLists lists)
     : f_(form), lists_(std::move(lists)) {
@@ -27,11 +20,7 @@ SoundCardPanel::SoundCardPanel(TForm1& form, DeviceLists lists)
     PanelCarteSon->setFrameShape(QFrame::Panel);
     PanelCarteSon->setFrameShadow(QFrame::Raised);
     auto* g = new QGridLayout(PanelCarteSon);
-    TitreCarteSon = named(new QLabel(PanelCarteSon), "TitreCarteSon");
-    TitreCarteSon->setAlignment(Qt::AlignCenter);
-    TitreCarteSon->setAutoFillBackground(true);
-    TitreCarteSon->setBackgroundRole(QPalette::Highlight);
-    TitreCarteSon->setForegroundRole(QPalette::HighlightedText);
+    TitreCarteSon = panelTitle(PanelCarteSon, "TitreCarteSon");
     g->addWidget(TitreCarteSon, 0, 0, 1, 2);
     RadioButtonCarteWin = named(new QRadioButton(PanelCarteSon), "RadioButtonCarteWin");
     RadioButtonCarteWin->setChecked(true);

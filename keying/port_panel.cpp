@@ -19,35 +19,28 @@
 #include "ui/radio_group.h"
 #include "ui/typed_text_edit.h"
 #include "ui/ui_services.h"
+#include "ui/widgets.h"
 
 namespace kb {
 
 namespace {
 
 QCheckBox* checkBox(const char* name, const char* caption, QWidget* parent) {
-    auto* c = new QCheckBox(QString::fromUtf8(caption), parent);
-    c->setObjectName(QString::fromLatin1(name));
-    return c;
+    return named(new QCheckBox(QString::fromUtf8(caption), parent), name);
 }
 
 }  // namespace
 
 PortPanel::PortPanel(TForm1& form, Keyer& keyer) : f_(form), keyer_(keyer) {
-    PanelPort = new QFrame(&form);
-    PanelPort->setObjectName(QStringLiteral("PanelPort"));
+    PanelPort = named(new QFrame(&form), "PanelPort");
     PanelPort->setFrameShape(QFrame::Panel);
     PanelPort->setFrameShadow(QFrame::Raised);
     auto* grid = new QGridLayout(PanelPort);
 
-    auto* title = new QLabel(QStringLiteral("PORT"), PanelPort);
-    title->setObjectName(QStringLiteral("PanelPortTitle"));
-    title->setAlignment(Qt::AlignCenter);
-    title->setAutoFillBackground(true);
-    title->setBackgroundRole(QPalette::Highlight);
-    title->setForegroundRole(QPalette::HighlightedText);
+    QLabel* title = panelTitle(PanelPort, "PanelPortTitle");
+    title->setText(QStringLiteral("PORT"));
     grid->addWidget(title, 0, 0, 1, 2);
-    ButtonClosePanelPort = new QPushButton(QStringLiteral("x"), PanelPort);
-    ButtonClosePanelPort->setObjectName(QStringLiteral("ButtonClosePanelPort"));
+    ButtonClosePanelPort = named(new QPushButton(QStringLiteral("x"), PanelPort), "ButtonClosePanelPort");
     ButtonClosePanelPort->setFixedWidth(28);
     grid->addWidget(ButtonClosePanelPort, 0, 2, Qt::AlignRight);
 
@@ -60,8 +53,7 @@ PortPanel::PortPanel(TForm1& form, Keyer& keyer) : f_(form), keyer_(keyer) {
                                    PanelPort);
     com->addWidget(RadioGroupCOM);
     auto* lines = new QHBoxLayout;
-    auto* ptt = new QGroupBox(QStringLiteral("PTT/COM"), PanelPort);
-    ptt->setObjectName(QStringLiteral("GroupBoxPTT"));
+    auto* ptt = named(new QGroupBox(QStringLiteral("PTT/COM"), PanelPort), "GroupBoxPTT");
     auto* pttL = new QVBoxLayout(ptt);
     CheckBoxPTTDTR = checkBox("CheckBoxPTTDTR", "DTR", ptt);
     CheckBoxPTTRTS = checkBox("CheckBoxPTTRTS", "RTS", ptt);
@@ -69,8 +61,7 @@ PortPanel::PortPanel(TForm1& form, Keyer& keyer) : f_(form), keyer_(keyer) {
     CheckBoxPTTRTS->setChecked(true);
     pttL->addWidget(CheckBoxPTTDTR);
     pttL->addWidget(CheckBoxPTTRTS);
-    auto* cw = new QGroupBox(QStringLiteral("CW/COM"), PanelPort);
-    cw->setObjectName(QStringLiteral("GroupBoxCW"));
+    auto* cw = named(new QGroupBox(QStringLiteral("CW/COM"), PanelPort), "GroupBoxCW");
     auto* cwL = new QVBoxLayout(cw);
     CheckBoxCWDTR = checkBox("CheckBoxCWDTR", "DTR", cw);
     CheckBoxCWRTS = checkBox("CheckBoxCWRTS", "RTS", cw);

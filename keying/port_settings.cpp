@@ -35,10 +35,10 @@ std::string lptAddressText(std::uint16_t address) {
     return text;
 }
 
-std::optional<std::uint16_t> parseLptAddressText(std::string_view text) {
-    if (text.size() != 6 || text[0] != '[' || text.substr(4) != "h]") return std::nullopt;
+std::optional<std::uint16_t> parseHexDigits(std::string_view three) {
+    if (three.size() != 3) return std::nullopt;
     std::uint16_t value = 0;
-    for (char c : text.substr(1, 3)) {
+    for (char c : three) {
         int digit = 0;
         if (c >= '0' && c <= '9') {
             digit = c - '0';
@@ -52,6 +52,11 @@ std::optional<std::uint16_t> parseLptAddressText(std::string_view text) {
         value = static_cast<std::uint16_t>(value * 16 + digit);
     }
     return value;
+}
+
+std::optional<std::uint16_t> parseLptAddressText(std::string_view text) {
+    if (text.size() != 6 || text[0] != '[' || text.substr(4) != "h]") return std::nullopt;
+    return parseHexDigits(text.substr(1, 3));
 }
 
 int txDelayMsForIndex(int index) {

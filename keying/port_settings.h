@@ -29,6 +29,9 @@ bool keyDownSetsBit(int pinIndex, bool negativeLogic);
 std::uint16_t lptKeyDownValue(std::uint16_t image, int pinIndex, bool negativeLogic);
 std::uint16_t lptKeyUpValue(std::uint16_t image, int pinIndex, bool negativeLogic);
 
+// Three hexadecimal digits (either case) as a number; nothing when any is not one.
+std::optional<std::uint16_t> parseHexDigits(std::string_view three);
+
 // The text of an LPT address edit: "[" + the address in upper-case hex, at least three
 // digits + "h]", so 0x378 gives "[378h]".
 std::string lptAddressText(std::uint16_t address);

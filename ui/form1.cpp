@@ -29,16 +29,11 @@
 #include "ui/timing_controls.h"
 #include "ui/typed_text_edit.h"
 #include "ui/ui_services.h"
+#include "ui/widgets.h"
 
 namespace kb {
 
 namespace {
-
-template <typename W>
-W* named(W* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
 
 QAction* namedAction(QObject* parent, const char* name, const char* caption) {
     auto* a = new QAction(QString::fromUtf8(caption), parent);
@@ -278,12 +273,7 @@ void TForm1::buildRightArea() {
     PanelEspace->setFrameShape(QFrame::Panel);
     PanelEspace->setFrameShadow(QFrame::Raised);
     auto* pe = new QVBoxLayout(PanelEspace);
-    auto* title = named(new QLabel(PanelEspace), "PanelEspaceTitle");
-    title->setAlignment(Qt::AlignCenter);
-    title->setAutoFillBackground(true);
-    title->setBackgroundRole(QPalette::Highlight);
-    title->setForegroundRole(QPalette::HighlightedText);
-    pe->addWidget(title);
+    pe->addWidget(panelTitle(PanelEspace, "PanelEspaceTitle"));
     SpinEditEspace = named(new QSpinBox(PanelEspace), "SpinEditEspace");
     SpinEditEspace->setRange(MinSpacing, MaxSpacing);
     SpinEditEspace->setValue(1);
