@@ -132,6 +132,7 @@ bool playText(benchmark::State& state, PortAudioWaveOut& out, const std::string&
     int done = 0;
     int expected = 0;
     bool failed = false;
+    std::int64_t settleUntil = 0;
     for (char c : text) expected += (c == ' ' || morse.hasCode(static_cast<unsigned char>(c)));
 
     auto writeNext = [&] {
@@ -154,7 +155,9 @@ bool playText(benchmark::State& state, PortAudioWaveOut& out, const std::string&
         }
     };
     out.setNoticeHandler([&](const WaveOutNotice& n) {
-        if (n.kind == WaveOutNotice::Kind::Open) writeNext();
+        // A new stream's first milliseconds may be lost while the server takes it up; the
+        // program opens long before the first character, so let it settle here too.
+        if (n.kind == WaveOutNotice::Kind::Open) settleUntil = nowNs() + 300'000'000;
         if (n.kind == WaveOutNotice::Kind::Failed) failed = true;
         if (n.kind == WaveOutNotice::Kind::Done && n.buffer == WaveBuffer::Tone) {
             timings.push_back(out.lastToneTiming());
@@ -169,7 +172,11 @@ bool playText(benchmark::State& state, PortAudioWaveOut& out, const std::string&
     const std::int64_t limit = nowNs() + 60'000'000'000;
     while (!failed && done < expected && nowNs() < limit) {
         pollfd p{out.noticeFd(), POLLIN, 0};
-        if (::poll(&p, 1, 100) > 0) out.drainNotices();
+        if (::poll(&p, 1, 10) > 0) out.drainNotices();
+        if (settleUntil && nowNs() >= settleUntil) {
+            settleUntil = 0;
+            writeNext();
+        }
     }
     // The last character's tail and the device's buffering.
     std::this_thread::sleep_for(std::chrono::milliseconds(
@@ -222,7 +229,10 @@ void joinBenchmark(benchmark::State& state, Config cfg, int wpm) {
         // Silences inside a character cannot hold inserted silence: their deviation from
         // the model is the detector's own bias, taken off the character boundaries'.
         std::vector<double> extra;
-        if (tones.size() == model.size()) {
+        if (tones.size() != model.size()) {
+            std::fprintf(stderr, "recording: %zu tones heard, %zu expected\n", tones.size(),
+                         model.size());
+        } else {
             std::vector<double> inside;
             std::vector<double> boundary;
             for (std::size_t i = 0; i + 1 < tones.size(); ++i) {
