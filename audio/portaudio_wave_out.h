@@ -155,6 +155,15 @@ class OutputQueue {
 
 // The WaveOut the program plays through. Result codes are PortAudio's error numbers.
 //
+// Failure: when the stream stops by itself (the sound server or device went away),
+// PortAudio's finished callback posts a Failed notice with paUnanticipatedHostError;
+// close() is then quick. A server that hangs with its connection still open is not
+// detected, and close() waits for it (the ALSA pulse plug-in waits for the server).
+//
+// PortAudio: open() takes a PortAudioSession and close() gives it back. When nothing
+// else holds one, every open scans the devices again (about 0.1 s); holding a session
+// for the program's life avoids that, at the price of not seeing devices added later.
+//
 // Wiring: the notices cross to the GUI thread through noticeFd(); whoever owns the device
 // watches that descriptor (WaveOutNotifier does it with a QSocketNotifier) and calls
 // drainNotices() on the GUI thread, which hands each notice to the notice handler in the
@@ -162,11 +171,13 @@ class OutputQueue {
 class PortAudioWaveOut final : public WaveOut {
   public:
     // Stream settings. The defaults were chosen on a PulseAudio null sink on a busy 2-core
-    // machine: 64 frames per callback and 25 ms asked for give an output latency of
-    // 26 ms and ran without underflows where 32 frames, or 15 ms, did not; a larger
-    // period bought nothing there, since the server asks for sound in bursts about every
-    // 13 ms whatever the period, while on a card driven directly a small period shortens
-    // the wait between a write and the callback that takes it.
+    // machine. 64 frames per callback with 25 ms asked for gives 26.1 ms of output
+    // latency, the largest host buffer under 30 ms (the next step is 34.8 ms), and
+    // underflowed less than 32 frames or 15 ms; only 256 frames at the device's high
+    // latency (34.8 ms) stayed clean under heavy load (Options{256, 0, 0}). A larger
+    // period bought nothing: the server asks for sound in bursts about every 13 ms
+    // whatever the period, while on a card driven directly a small period shortens the
+    // wait between a write and the callback that takes it.
     struct Options {
         // Frames per callback; 0 lets PortAudio choose.
         int framesPerBuffer = 64;
