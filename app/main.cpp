@@ -23,6 +23,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Keybird"));
 
+    // One PortAudio session for the program's life: the devices are scanned once, not at
+    // every reopening of the output.
+    kb::PortAudioSession audioSession;
     kb::PortAudioWaveOut waveOut;
     kb::WaveOutNotifier notifier(waveOut);
     kb::QtUiServices ui;
