@@ -46,9 +46,10 @@ void TypedTextEdit::keyPressEvent(QKeyEvent* e) {
         default:
             break;
     }
+    // What the box inserts is what is queued: it inserts no text with Ctrl or Meta held
+    // (Alt+key is either a menu key, which never arrives here, or a character).
     const auto mods = e->modifiers();
-    const bool command = (mods & Qt::ControlModifier) || (mods & Qt::MetaModifier) ||
-                         ((mods & Qt::AltModifier) && !(mods & Qt::GroupSwitchModifier));
+    const bool command = (mods & Qt::ControlModifier) || (mods & Qt::MetaModifier);
     const QString text = e->text();
     if (!command && !text.isEmpty() && text.at(0).isPrint()) {
         for (char32_t cp : text.toStdU32String()) {
