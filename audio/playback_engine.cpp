@@ -249,7 +249,13 @@ void PlaybackEngine::ButtonStopClick() {
     }
     s.pendingText.clear();
     s.typedLive = false;
-    if (s.readyForNext) WomDone();
+    if (s.readyForNext) {
+        // Nothing is with the device (a standby of the continuous replay, the TX delay):
+        // no notice will come to end the text, so end it here, as the silent clock does.
+        // Otherwise the box would stay read-only and PTT up.
+        s.forcedDone = true;
+        WomDone();
+    }
 }
 
 void PlaybackEngine::WomOpen(const WaveOutNotice& notice) {

@@ -279,6 +279,22 @@ TEST_F(MainWindowTest, ContinuousReplayRestartsAfterTheStandby) {
     EXPECT_FALSE(form->MenuContinuous->menuAction()->isChecked());
 }
 
+TEST_F(MainWindowTest, StopDuringTheStandbyOfAContinuousReplayEndsIt) {
+    form->MenuDelayedPlay->trigger();
+    form->MenuStandby10s->trigger();
+    type("e");
+    form->ButtonReplayText->click();
+    wave->completeAll();
+    ASSERT_TRUE(form->TimerBoucle->isActive());
+    ASSERT_TRUE(form->Editcaractere->isReadOnly());
+    form->ButtonStop->click();
+    EXPECT_FALSE(form->TimerBoucle->isActive());
+    EXPECT_FALSE(form->Editcaractere->isReadOnly());
+    EXPECT_TRUE(form->ButtonStop->isHidden());
+    EXPECT_TRUE(form->RadioButtonFile->isEnabled());
+    EXPECT_FALSE(form->ButtonReplayText->isChecked());
+}
+
 TEST_F(MainWindowTest, ATextOfOnlyCodelessCharactersEndsAtOnce) {
     form->MenuDelayedPlay->trigger();
     type("#&%");

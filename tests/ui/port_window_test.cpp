@@ -147,6 +147,24 @@ TEST_F(PortWindowTest, PttOnDtrCwOnRtsKeysTheCharacterAfterTheTxDelay) {
     EXPECT_FALSE(lines.rts());
 }
 
+TEST_F(PortWindowTest, StopDuringTheTxDelayDropsPtt) {
+    form->MenuPort->trigger();
+    port().RadioGroupCOM->clickItem(1);
+    QTest::keyClicks(form->Editcaractere, QStringLiteral("e"));
+    ASSERT_TRUE(form->TimerTXDelay->isActive());
+    ASSERT_TRUE(lines.dtr());
+    form->ButtonStop->click();  // the first press closes the open port panel
+    EXPECT_TRUE(port().PanelPort->isHidden());
+    EXPECT_TRUE(lines.dtr());
+    form->ButtonStop->click();
+    EXPECT_FALSE(lines.dtr());
+    EXPECT_FALSE(lines.rts());
+    EXPECT_FALSE(lampOn());
+    form->engine().TimerTXDelayTimer();  // the delay runs out: nothing is left to play
+    EXPECT_TRUE(wave.writes.empty());
+    EXPECT_FALSE(lines.dtr());
+}
+
 TEST_F(PortWindowTest, ABlankIsNeverKeyedAndPttStaysOn) {
     form->MenuPort->trigger();
     port().CheckBoxPTTRTS->click();
