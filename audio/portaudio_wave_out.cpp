@@ -1,7 +1,6 @@
 #include "audio/portaudio_wave_out.h"
 
 #include <sys/eventfd.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,18 +8,10 @@
 #include <cstring>
 
 #include "audio/sound_devices.h"
+#include "core/monotonic.h"
 #include "core/timing.h"
 
 namespace kb {
-namespace {
-
-std::int64_t monotonicNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------- OutputQueue
 

@@ -35,6 +35,7 @@
 #include "audio/portaudio_wave_out.h"
 #include "audio/sound_devices.h"
 #include "audio/synthesis.h"
+#include "core/monotonic.h"
 #include "core/morse.h"
 #include "core/timing.h"
 #include "tests/integration/tone_edges.h"
@@ -45,11 +46,6 @@ using namespace kb;
 
 constexpr double Pitch = 800.0;
 
-std::int64_t nowNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
 
 double percentile(std::vector<double> v, double p) {
     if (v.empty()) return NAN;
@@ -157,7 +153,7 @@ bool playText(benchmark::State& state, PortAudioWaveOut& out, const std::string&
     out.setNoticeHandler([&](const WaveOutNotice& n) {
         // A new stream's first milliseconds may be lost while the server takes it up; the
         // program opens long before the first character, so let it settle here too.
-        if (n.kind == WaveOutNotice::Kind::Open) settleUntil = nowNs() + 300'000'000;
+        if (n.kind == WaveOutNotice::Kind::Open) settleUntil = monotonicNs() + 300'000'000;
         if (n.kind == WaveOutNotice::Kind::Failed) failed = true;
         if (n.kind == WaveOutNotice::Kind::Done && n.buffer == WaveBuffer::Tone) {
             timings.push_back(out.lastToneTiming());
@@ -169,11 +165,11 @@ bool playText(benchmark::State& state, PortAudioWaveOut& out, const std::string&
         state.SkipWithError(("open failed: Err " + std::to_string(err)).c_str());
         return false;
     }
-    const std::int64_t limit = nowNs() + 60'000'000'000;
-    while (!failed && done < expected && nowNs() < limit) {
+    const std::int64_t limit = monotonicNs() + 60'000'000'000;
+    while (!failed && done < expected && monotonicNs() < limit) {
         pollfd p{out.noticeFd(), POLLIN, 0};
         if (::poll(&p, 1, 10) > 0) out.drainNotices();
-        if (settleUntil && nowNs() >= settleUntil) {
+        if (settleUntil && monotonicNs() >= settleUntil) {
             settleUntil = 0;
             writeNext();
         }

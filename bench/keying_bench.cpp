@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "keying/clock.h"
+#include "core/monotonic.h"
 #include "keying/fake_io_ctrl.h"
 #include "keying/fake_serial_lines.h"
 #include "keying/keyer.h"
@@ -32,6 +33,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using kb::KeyingSchedule;
+using kb::monotonicNs;
 
 constexpr int Characters = 300;
 
@@ -89,11 +91,6 @@ private:
     std::vector<std::thread> threads_;
 };
 
-std::int64_t monotonicNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return std::int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
-}
 
 // The bare platform: a thread of the same scheduling sleeping to absolute deadlines.
 Figures measureBareSleep(int busyThreads, bool tryRealtime) {

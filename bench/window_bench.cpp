@@ -30,6 +30,7 @@
 #include "app/app_shell.h"
 #include "audio/portaudio_wave_out.h"
 #include "audio/wave_out_notifier.h"
+#include "core/monotonic.h"
 #include "ui/form1.h"
 #include "ui/typed_text_edit.h"
 #include "ui/ui_services.h"
@@ -38,11 +39,6 @@ namespace {
 
 using namespace kb;
 
-std::int64_t nowNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
 
 double cpuSeconds() {
     rusage ru{};
@@ -124,7 +120,7 @@ void BM_KeyPressToSound(benchmark::State& state) {
     std::vector<double> toWrite, toFirst;
     for (auto _ : state) {
         w.form->Editcaractere->clear();
-        const std::int64_t pressed = nowNs();
+        const std::int64_t pressed = monotonicNs();
         QTest::keyClick(w.form->Editcaractere, 'e');
         w.waitIdle();
         const ToneTiming& t = w.wave.lastToneTiming();

@@ -28,6 +28,7 @@
 
 #include "audio/portaudio_wave_out.h"
 #include "audio/synthesis.h"
+#include "core/monotonic.h"
 #include "core/morse.h"
 #include "core/timing.h"
 #include "tone_edges.h"
@@ -36,11 +37,6 @@ namespace {
 
 using namespace kb;
 
-std::int64_t nowNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
 
 struct Args {
     std::string mode;
@@ -164,7 +160,7 @@ int play(const Args& a, bool untilFailure) {
         }
     });
 
-    const std::int64_t t0 = nowNs();
+    const std::int64_t t0 = monotonicNs();
     const int err = out.open(WaveOut::DefaultDevice);
     if (err != paNoError) {
         std::fprintf(stderr, "open failed: Err %d\n", err);
@@ -176,15 +172,15 @@ int play(const Args& a, bool untilFailure) {
     const std::int64_t limitNs = (untilFailure ? 10 : 30) * std::int64_t{1000000000};
     bool started = false;
     while (!failed && (untilFailure || toneDone < static_cast<int>(chars.size()))) {
-        if (nowNs() - t0 > limitNs) break;
+        if (monotonicNs() - t0 > limitNs) break;
         if (!pump(out, started ? 100 : 10)) break;
-        if (opened && !started && nowNs() - t0 > 300'000'000) {
+        if (opened && !started && monotonicNs() - t0 > 300'000'000) {
             started = true;
             writeNext();
         }
     }
     if (untilFailure) {
-        const std::int64_t heardAt = nowNs();
+        const std::int64_t heardAt = monotonicNs();
         std::printf("failed=%d error=%d after %.2f s, open=%d\n", failed, failure,
                     (heardAt - t0) * 1e-9, out.isOpen());
         return failed && failure < 0 ? 0 : 1;
@@ -192,8 +188,8 @@ int play(const Args& a, bool untilFailure) {
     // Let the tail and the device's own buffering play out before closing.
     const int tailMs =
         static_cast<int>(out.leadFrames() * 1000 / OutputRate + out.outputLatency() * 1000) + 200;
-    const std::int64_t tailEnd = nowNs() + std::int64_t{tailMs} * 1000000;
-    while (!failed && nowNs() < tailEnd) pump(out, 20);
+    const std::int64_t tailEnd = monotonicNs() + std::int64_t{tailMs} * 1000000;
+    while (!failed && monotonicNs() < tailEnd) pump(out, 20);
     const auto counters = out.counters();
     out.close();
 
