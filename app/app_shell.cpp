@@ -54,7 +54,7 @@ void AppShell::FormCreate() {
 }
 
 void AppShell::ButtonQuitterClick() {
-    if (f_.closeOpenSidePanel()) return;
+    if (f_.closeOpenSidePanel(TForm1::PanelCloser::StopOrQuit)) return;
     f_.TimerBoucle->stop();
     if (!f_.ui().confirm(&f_, QString::fromUtf8(f_.texts().shared.msgQuitConfirm))) return;
     shutDown();

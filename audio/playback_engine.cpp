@@ -221,7 +221,7 @@ void PlaybackEngine::normalEnd() {
 
 void PlaybackEngine::ButtonStopClick() {
     MainState& s = f_.state();
-    if (f_.closeOpenSidePanel()) return;
+    if (f_.closeOpenSidePanel(TForm1::PanelCloser::StopOrQuit)) return;
 
     f_.TimerBoucle->stop();
     f_.ButtonReplayText->setChecked(false);

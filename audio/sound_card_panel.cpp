@@ -40,7 +40,7 @@ SoundCardPanel::SoundCardPanel(TForm1& form, DeviceLists lists)
     g->addWidget(BitBtnOKCarteSon, 5, 0, 1, 2, Qt::AlignHCenter);
     QObject::connect(BitBtnOKCarteSon, &QPushButton::clicked, &form,
                      [this] { BitBtnOKCarteSonClick(); });
-    form.addSidePanel(PanelCarteSon, [this] { PanelCarteSon->hide(); });
+    form.addSidePanel(PanelCarteSon, [this] { PanelCarteSon->hide(); }, true);
 }
 
 void SoundCardPanel::fill(QComboBox* box, const std::vector<std::string>& names, int deviceId) {

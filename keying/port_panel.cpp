@@ -137,7 +137,7 @@ PortPanel::PortPanel(TForm1& form, Keyer& keyer) : f_(form), keyer_(keyer) {
     }
     QObject::connect(ButtonClosePanelPort, &QPushButton::clicked, &form,
                      [this] { ButtonClosePanelPortClick(); });
-    form.addSidePanel(PanelPort, [this] { ButtonClosePanelPort->click(); });
+    form.addSidePanel(PanelPort, [this] { ButtonClosePanelPort->click(); }, true);
 }
 
 void PortPanel::MenuPortClick() {

@@ -287,11 +287,11 @@ void TForm1::buildRightArea() {
     addSidePanel(PanelEspace, [this] { BitBtnOKEspace->click(); });
 }
 
-void TForm1::addSidePanel(QWidget* panel, std::function<void()> close) {
+void TForm1::addSidePanel(QWidget* panel, std::function<void()> close, bool devicePanel) {
     panel->setParent(RightArea);
     panel->hide();
     RightArea->layout()->addWidget(panel);
-    sidePanels_.push_back({panel, std::move(close)});
+    sidePanels_.push_back({panel, std::move(close), devicePanel});
 }
 
 void TForm1::buildMenus() {
@@ -480,8 +480,9 @@ void TForm1::applyLanguage() {
                                                     : texts_->shared.resumeTextCaption));
 }
 
-bool TForm1::closeOpenSidePanel() {
+bool TForm1::closeOpenSidePanel(PanelCloser by) {
     for (const SidePanel& p : sidePanels_) {
+        if (by == PanelCloser::StopOrQuit && p.devicePanel) continue;
         if (!p.panel->isHidden()) {
             p.close();
             return true;

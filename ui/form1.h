@@ -106,13 +106,17 @@ public:
     void refreshLamp();
     // Writes every caption and hint of the current language.
     void applyLanguage();
-    // Closes an open side panel through its own exit; true when one was open.
-    bool closeOpenSidePanel();
+    // Closes an open side panel through its own exit; true when one was open. Stop and
+    // Quit pass over the device panels (port, sound card): those stay open while the
+    // button does its own work.
+    enum class PanelCloser { Any, StopOrQuit };
+    bool closeOpenSidePanel(PanelCloser by = PanelCloser::Any);
     // Opens a side panel, closing any other first.
     void openSidePanel(QWidget* panel);
     // Places a side panel over the lower right-hand area, hidden; `close` is what its own
     // exit button does (Stop, Quit, Escape and other panels close it through that).
-    void addSidePanel(QWidget* panel, std::function<void()> close);
+    // A device panel is not closed by Stop and Quit.
+    void addSidePanel(QWidget* panel, std::function<void()> close, bool devicePanel = false);
 
     // --- Left column ---------------------------------------------------------------------
     QFrame* Panel1 = nullptr;
@@ -228,6 +232,7 @@ private:
     struct SidePanel {
         QWidget* panel;
         std::function<void()> close;
+        bool devicePanel;
     };
     std::vector<SidePanel> sidePanels_;
 
