@@ -46,27 +46,27 @@ echo "== the device list"
 grep -qx "second" "$work/devices.txt" || fail "the chooser does not list the second PCM"
 grep -qx "default" "$work/devices.txt" || fail "the chooser does not list the default PCM"
 
-echo "== chosen by its number: the second sink"
-record loop "$work/a-loop.raw"
-record second "$work/a-second.raw"
-sleep 0.3
-"$prog" choose second "eeee" || fail "playing into the chosen device"
-stop_recording
-a_loop=$(rms "$work/a-loop.raw"); a_second=$(rms "$work/a-second.raw")
-echo "RMS: loop $a_loop, second $a_second"
-louder "$a_second" 0.02 || fail "the second sink heard nothing"
-louder 0.002 "$a_loop" || fail "the default sink heard the tone too"
-grep -q '^OSOUND=' "$work/keybird.dat" || fail "no OSOUND= stored"
+# phase NAME LOUD QUIET ARGS...: runs the program with ARGS while both sinks are recorded;
+# sink LOUD must have heard the tone and sink QUIET nothing.
+phase() {
+    local name=$1 loud=$2 quiet=$3
+    shift 3
+    echo "== $name"
+    record "$loud" "$work/$name-$loud.raw"
+    record "$quiet" "$work/$name-$quiet.raw"
+    sleep 0.3
+    "$prog" "$@" || fail "$name: the program failed"
+    stop_recording
+    local heard silent
+    heard=$(rms "$work/$name-$loud.raw")
+    silent=$(rms "$work/$name-$quiet.raw")
+    echo "RMS: $loud $heard, $quiet $silent"
+    louder "$heard" 0.02 || fail "$name: the $loud sink heard nothing"
+    louder 0.002 "$silent" || fail "$name: the $quiet sink heard the tone too"
+}
 
-echo "== the system's choice again: the default sink"
-record loop "$work/b-loop.raw"
-record second "$work/b-second.raw"
-sleep 0.3
-"$prog" system "tttt" || fail "playing into the system's device"
-stop_recording
-b_loop=$(rms "$work/b-loop.raw"); b_second=$(rms "$work/b-second.raw")
-echo "RMS: loop $b_loop, second $b_second"
-louder "$b_loop" 0.02 || fail "the default sink heard nothing"
-louder 0.002 "$b_second" || fail "the second sink still heard the tone"
+phase chosen second loop choose second "eeee"
+grep -q '^OSOUND=' "$work/keybird.dat" || fail "no OSOUND= stored"
+phase system loop second system "tttt"
 grep -q '^OSOUND=-1' "$work/keybird.dat" || fail "OSOUND= is not back to -1"
 echo "PASS"
