@@ -9,7 +9,7 @@
 #include "app/settings_binding.h"
 #include "keying/port_panel.h"
 #include "ui/radio_group.h"
-#include "audio/playback_engine.h"
+#include "modes/play_control.h"
 #include "ui/form1.h"
 #include "ui/timing_controls.h"
 #include "ui/typed_text_edit.h"
@@ -20,9 +20,6 @@ namespace kb {
 AppShell::AppShell(TForm1& form) : f_(form) {}
 
 void AppShell::FormCreate() {
-    MainState& s = f_.state();
-    s.speedFactor = speedFactor(f_.UpDownVitesse->value());
-    s.wordSpacingFactor = 1;
     PortPanel* port = f_.portPanel();
     if (port) port->showLptAddresses();
     f_.applyLanguage();
@@ -40,29 +37,22 @@ void AppShell::FormCreate() {
     f_.ButtonReplayText->setText(QString::fromUtf8(f_.texts().shared.replayTextCaption));
     f_.timing().refreshSpeedTexts();
 
-    s.weightRatio = 3;
-    s.fileModeOn = s.randomModeOn = s.typedLive = s.typedReplayOn = s.quizOn = false;
-    s.quickGenerate = false;
     f_.ButtonContinueFile->hide();
     f_.ButtonPlayFile->show();
-    s.currentCode = std::string(InitialCurrentCode);
-    s.pendingText.clear();
-    s.readyForNext = true;
-    s.silentMode = false;
-    f_.engine().openOutputDevice();
+    f_.play().engine().openOutputDevice();
     f_.settingsBinding().handOverToDialogs();
 }
 
 void AppShell::ButtonQuitterClick() {
     if (f_.closeOpenSidePanel(TForm1::PanelCloser::StopOrQuit)) return;
-    f_.TimerBoucle->stop();
+    f_.play().TimerBoucle->stop();
     if (!f_.ui().confirm(&f_, QString::fromUtf8(f_.texts().shared.msgQuitConfirm))) return;
     shutDown();
     f_.ui().terminate();
 }
 
 void AppShell::FormClose() {
-    if (f_.state().closing) return;
+    if (closing_) return;
     shutDown();
 }
 
@@ -72,19 +62,9 @@ void AppShell::MenuOutilsQuitClick() {
 }
 
 void AppShell::shutDown() {
-    MainState& s = f_.state();
-    s.pendingText.clear();
-    s.inputHeldByMonitor = false;
-    s.quitting = true;
-    // Stop at once: what is queued is cut, and a late notice finds Quitting set.
-    if (!s.silentMode) {
-        f_.waveOut().reset();
-        f_.waveOut().close();
-    }
-    f_.Timer1->stop();
-    f_.TimerTXDelay->stop();
+    f_.play().shutDown();
     f_.keying().shutdown();
-    s.closing = true;
+    closing_ = true;
     f_.settingsBinding().write();
 }
 

@@ -19,11 +19,15 @@ public:
     void FormClose();
     void MenuOutilsQuitClick();
 
+    // A way out has run: the devices are released and the settings saved.
+    bool closing() const { return closing_; }
+
 private:
     // Releases the devices and the transmitter and saves the settings.
     void shutDown();
 
     TForm1& f_;
+    bool closing_ = false;
 };
 
 }  // namespace kb

@@ -9,7 +9,9 @@
 
 #include "audio/sound_dialogs.h"
 #include "keying/port_panel.h"
+#include "audio/sound_card_panel.h"
 #include "ui/form1.h"
+#include "ui/timing_controls.h"
 #include "ui/ui_services.h"
 
 namespace kb {
@@ -32,9 +34,7 @@ void SettingsBinding::apply() {
     MainState& s = f_.state();
     const Settings& st = settings_;
     f_.UpDownVitesse->setValue(st.speed);
-    s.speedFactor = speedFactor(f_.UpDownVitesse->value());
-    f_.SpinEditEspace->setValue(st.charSpacing);
-    s.wordSpacingFactor = st.wordSpacingFactor;
+    f_.timing().SpinEditEspace->setValue(st.charSpacing);
     if (st.wordSpacingFactor >= 2) f_.MenuEspaceMotN[st.wordSpacingFactor - 1]->trigger();
     f_.UpDownAmplitude->setValue(st.level);
     // The level is set even when the control already shows it: until then the program
@@ -44,8 +44,7 @@ void SettingsBinding::apply() {
     s.mask.startChar = st.maskStartChar;
     s.mask.endChar = st.maskEndChar;
     applyLocalCharacters(st, f_.morse(), f_.characters());
-    s.inputDeviceId = st.inputDeviceId;
-    s.outputDeviceId = st.outputDeviceId;
+    f_.soundCard().setDevices(st.inputDeviceId, st.outputDeviceId);
     if (PortPanel* port = f_.portPanel()) port->applyComSettings(st);
 }
 
@@ -65,14 +64,14 @@ void SettingsBinding::collect() {
     const MainState& s = f_.state();
     Settings& st = settings_;
     st.speed = f_.UpDownVitesse->value();
-    st.charSpacing = f_.SpinEditEspace->value();
-    st.wordSpacingFactor = s.wordSpacingFactor;
+    st.charSpacing = f_.timing().SpinEditEspace->value();
+    st.wordSpacingFactor = f_.timing().wordSpacingFactor();
     st.level = f_.UpDownAmplitude->value();
     st.shortcuts = f_.shortcuts();
     st.maskStartChar = s.mask.startChar;
     st.maskEndChar = s.mask.endChar;
-    st.inputDeviceId = s.inputDeviceId;
-    st.outputDeviceId = s.outputDeviceId;
+    st.inputDeviceId = f_.soundCard().inputDevice();
+    st.outputDeviceId = f_.soundCard().outputDevice();
     if (const PortPanel* port = f_.portPanel()) port->collect(st);
     st.noiseLevel = f_.FormNoise->TrackBarNoise->value();
     st.qsbLevel = f_.FormQSB->TrackBarQSB->value();

@@ -1,340 +1,196 @@
 #include "audio/playback_engine.h"
 
-#include <QAction>
-#include <QMenu>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QTimer>
-
-#include "ui/form1.h"
-#include "ui/typed_text_edit.h"
-#include "ui/ui_services.h"
-
 namespace kb {
 
-PlaybackEngine::PlaybackEngine(TForm1& form) : f_(form) {}
-
-void PlaybackEngine::showDeviceError(int result, const QString& step) {
-    f_.ui().error(&f_, QStringLiteral("Err %1 : %2").arg(result).arg(step));
+PlaybackEngine::PlaybackEngine(const Sources& s, PlaybackHost& host)
+    : out_(s.out),
+      keying_(s.keying),
+      tables_(s.tables),
+      random_(s.random),
+      fading_(s.fading),
+      morse_(s.morse),
+      shortcuts_(s.shortcuts),
+      host_(host) {
+    out_.setNoticeHandler([this](const WaveOutNotice& n) { onNotice(n); });
 }
 
-void PlaybackEngine::StartClick() {
-    MainState& s = f_.state();
-    WaveOut& out = f_.waveOut();
-    while (s.readyForNext) {
-        if (s.pendingText.empty()) {
-            s.forcedDone = true;
-            WomDone();
-            f_.showStop(false);
+PlaybackEngine::~PlaybackEngine() { out_.setNoticeHandler(nullptr); }
+
+void PlaybackEngine::start() {
+    if (starting_) {
+        startAgain_ = true;
+        return;
+    }
+    starting_ = true;
+    do {
+        startAgain_ = false;
+        startOnce();
+    } while (startAgain_);
+    starting_ = false;
+}
+
+void PlaybackEngine::startOnce() {
+    while (readyForNext_) {
+        if (pending_.empty()) {
+            forcedDone_ = true;
+            completed();
+            host_.showPlaying(false);
             return;
         }
-        f_.showStop(true);
-        if (s.typedReplayOn) {
-            ++s.playedCount;
-            f_.Editcaractere->setSelection(0, s.playedCount);
-        }
-        const WalkResult walked = walkFront(s.pendingText, f_.morse(), f_.shortcuts(), s.mask,
-                                            s.fileModeOn, s.currentCode);
+        host_.showPlaying(true);
+        host_.beforeCharacter();
+        const WalkResult walked =
+            walkFront(pending_, morse_, shortcuts_, host_.mask(), host_.fileText(), currentCode_);
         if (walked != WalkResult::Sound) continue;
-        if (s.quickGenerate) {
-            WomDone();
+        if (quickGenerate_) {
+            completed();
             return;
         }
 
-        // All settings are read here, so a change takes effect at the next character.
-        const bool blank = static_cast<unsigned char>(s.pendingText.front()) == Blank;
-        const ElementDurations d = elementDurations(s.speedFactor, s.weightRatio);
-        const int spacing = f_.SpinEditEspace->value();
-        int gaps;
-        if (blank) {
-            gaps = blankGapCount(s.wordSpacingFactor);
-        } else if (s.quizOn) {
-            gaps = charGapCount(CharGapKind::Quiz, spacing, s.wordSpacingFactor);
-        } else if (groupEndsHere && groupEndsHere()) {
-            gaps = charGapCount(CharGapKind::GroupEnd, spacing, s.wordSpacingFactor);
-        } else {
-            gaps = charGapCount(CharGapKind::Normal, spacing, s.wordSpacingFactor);
-        }
-        FillEffects fx;
-        const bool noise = s.noiseApplies();
-        if (noise) {
-            fx.noise = &f_.soundTables().noise();
-            fx.random = &f_.random();
-            fx.noiseParams = f_.soundTables().noiseParams();
-        }
-        if (s.fadingApplies() && !blank) {
-            fx.fading = true;
-            fx.fadingGain = f_.fading().nextGain(f_.UpDownVitesse->value());
-        }
-        const int n = fillCharacter(f_.charBuffer(), f_.soundTables().tone(), s.currentCode, d,
-                                    gaps, fx);
-        const bool keyed = f_.keying().keyingActive() && !blank;
-        f_.keyingSchedule() = buildKeyingSchedule(blank ? std::string_view{} : s.currentCode, d,
-                                                  f_.keying().keyingActive());
+        // The settings are read here, so a change takes effect at the next character.
+        const bool blank = static_cast<unsigned char>(pending_.front()) == Blank;
+        const CharacterSettings settings = host_.nextCharacter();
+        const bool keyingActive = keying_.keyingActive();
+        const int n = fillOneCharacter(buffer_, schedule_, keyingActive,
+                                       {tables_, random_, fading_}, currentCode_, blank, settings);
 
-        if (s.inputHeldByMonitor) {
-            if (releaseMonitorInput) releaseMonitorInput();
-            s.inputHeldByMonitor = false;
-            if (!s.silentMode) {
-                const int r = out.open(s.outputDeviceId);
+        if (inputHeldByMonitor_) {
+            host_.releaseMonitorInput();
+            inputHeldByMonitor_ = false;
+            if (!silentMode_) {
+                const int r = out_.open(outputDeviceId_);
                 if (r != 0) {
-                    showDeviceError(r, QString::fromUtf8(f_.texts().shared.msgCannotOpenSoundCard));
-                    f_.ui().terminate();
+                    host_.fatalDeviceError(r);
                     return;
                 }
             }
         }
 
-        s.readyForNext = false;
-        if (!s.silentMode) {
-            const int r = out.reset();
-            if (r != 0) showDeviceError(r, QStringLiteral("WaveOutReset"));
+        readyForNext_ = false;
+        if (!silentMode_) {
+            const int r = out_.reset();
+            if (r != 0) host_.deviceError(r, DeviceStep::Reset);
         }
-        if (keyed) {
-            f_.keying().startKeying(f_.keyingSchedule());
-            f_.refreshLamp();
+        // The keying starts just before the sound is queued, so both begin together.
+        if (keyingActive && !blank) {
+            keying_.startKeying(schedule_);
+            host_.keyingStarted();
         }
-        if (!s.silentMode) {
-            const int r = out.write(WaveBuffer::Tone, f_.charBuffer().data(), n);
+        if (!silentMode_) {
+            const int r = out_.write(WaveBuffer::Tone, buffer_.data(), n);
             if (r != 0) {
-                s.lastDeviceResult = r;
-                showDeviceError(r, QStringLiteral("Ecriture Carte Son StartClick"));
+                lastDeviceResult_ = r;
+                host_.deviceError(r, DeviceStep::Write);
                 // Nothing would ever give this buffer back: carry on without the device
                 // rather than hang with Stop shown.
-                out.close();
-                s.silentMode = true;
+                out_.close();
+                silentMode_ = true;
             }
         }
-        if (noise && !s.silentMode) {
+        if (settings.noise && !silentMode_) {
             // The filler keeps the noise going while the next character is filled; the
             // next start step's reset cuts it.
-            const int r =
-                out.write(WaveBuffer::Noise, f_.soundTables().noise().data(), NoiseFillerValues);
-            if (r != 0) showDeviceError(r, QStringLiteral("Ecriture Carte Son StartClick"));
+            const int r = out_.write(WaveBuffer::Noise, tables_.noise().data(), NoiseFillerValues);
+            if (r != 0) host_.deviceError(r, DeviceStep::Write);
         }
-        if (s.silentMode) f_.Timer1->start();
+        if (silentMode_) host_.startSilentClock();
         return;
     }
 }
 
-void PlaybackEngine::WomDone(const WaveOutNotice& notice) {
-    MainState& s = f_.state();
-    if (!s.quickGenerate) {
-        f_.keying().disarmKeying();
-        if (s.forcedDone) {
-            s.forcedDone = false;
-        } else if (!s.silentMode &&
-                   (notice.device != &f_.waveOut() || notice.buffer != WaveBuffer::Tone)) {
+void PlaybackEngine::completed(const WaveOutNotice& notice) {
+    if (!quickGenerate_) {
+        keying_.disarmKeying();
+        if (forcedDone_) {
+            forcedDone_ = false;
+        } else if (!silentMode_ && (notice.device != &out_ || notice.buffer != WaveBuffer::Tone)) {
             return;
         }
     }
-    s.readyForNext = true;
-    if (s.quitting || s.closing) return;
-    if (!s.pendingText.empty()) s.pendingText.erase(0, 1);
-    if (!s.pendingText.empty()) {
-        f_.Button1->click();
+    readyForNext_ = true;
+    if (quitting_) return;
+    if (!pending_.empty()) pending_.erase(0, 1);
+    if (!pending_.empty()) {
+        start();
         return;
     }
-
-    // End of the text.
-    if (f_.MenuContinuous->menuAction()->isChecked() && s.typedReplayOn &&
-        s.typedResumeText.empty()) {
-        s.typedReplayOn = false;
-        s.mask.active = false;
-        s.replayLoopIsFile = false;
-        f_.TimerBoucle->start();
-        return;
-    }
-    if (s.silentMode) f_.Timer1->stop();
-    if (f_.RadioButtonRandom->isChecked() && randomEnd) {
-        randomEnd();
-    } else {
-        normalEnd();
-    }
-    if (s.pendingText.empty() && f_.RadioButtonMonitor->isChecked() && restartMonitor) {
-        restartMonitor();
-    }
+    host_.textEnded();
 }
 
-bool PlaybackEngine::fileLoaded() const {
-    // No file can be loaded until the file view exists.
-    return false;
+std::optional<std::string> PlaybackEngine::stop() {
+    quickGenerate_ = false;
+    std::optional<std::string> rest;
+    if (!pending_.empty()) rest = readyForNext_ ? pending_ : pending_.substr(1);
+    pending_.clear();
+    return rest;
 }
 
-void PlaybackEngine::reenableFileButtons() {
-    if (!fileLoaded()) return;
-    if (!f_.ButtonContinueFile->isHidden()) {
-        f_.ButtonContinueFile->setEnabled(true);
-    } else {
-        f_.ButtonPlayFile->setEnabled(true);
-    }
-}
-
-void PlaybackEngine::typedTextFocus() {
-    MainState& s = f_.state();
-    QLineEdit* box = f_.Editcaractere;
-    box->setFocus();
-    if (!s.typedResumeText.empty()) {
-        box->setSelection(0, s.playedCount);
-        f_.ButtonReplayText->setText(QString::fromUtf8(f_.texts().shared.resumeTextCaption));
-        s.replayCaptionState = false;
-    } else {
-        box->setCursorPosition(static_cast<int>(box->text().size()));
-        f_.ButtonReplayText->setText(QString::fromUtf8(f_.texts().shared.replayTextCaption));
-        s.replayCaptionState = true;
-    }
-}
-
-void PlaybackEngine::normalEnd() {
-    MainState& s = f_.state();
-    f_.ButtonReplayText->setChecked(false);
-    f_.ButtonPlayFile->setChecked(false);
-    f_.ButtonContinueFile->setChecked(false);
-    f_.showStop(false);
-
-    if (!fileLoaded()) {
-        f_.ButtonPlayFile->show();
-        f_.ButtonPlayFile->setEnabled(false);
-        f_.ButtonContinueFile->hide();
-        f_.ButtonContinueFile->setEnabled(false);
-        s.mask.active = false;
-    }
-    f_.ButtonReplayText->setEnabled(!f_.Editcaractere->text().isEmpty());
-
-    if (!s.fileModeOn) {
-        typedTextFocus();
-    } else {
-        s.fileModeOn = false;
-        if (s.typedReplayOn) s.mask.active = false;
-        typedTextFocus();
-    }
-    s.typedReplayOn = false;
-    s.randomModeOn = false;
-
-    f_.Editcaractere->setEnabled(true);
-    f_.Editcaractere->setReadOnly(false);
-    f_.setActivityControlsEnabled(true);
-    f_.keying().releaseTransmitter();
-    f_.refreshLamp();
-}
-
-void PlaybackEngine::ButtonStopClick() {
-    MainState& s = f_.state();
-    if (f_.closeOpenSidePanel(TForm1::PanelCloser::StopOrQuit)) return;
-
-    f_.TimerBoucle->stop();
-    f_.ButtonReplayText->setChecked(false);
-    f_.ButtonPlayFile->setChecked(false);
-    f_.ButtonContinueFile->setChecked(false);
-    reenableFileButtons();
-    f_.ButtonReplayText->setEnabled(!f_.Editcaractere->text().isEmpty());
-    f_.showStop(false);
-    f_.Editcaractere->setEnabled(true);
-    f_.setActivityControlsEnabled(true);
-
-    s.quizOn = false;
-    s.randomModeOn = false;
-    s.quickGenerate = false;
-
-    if (!s.pendingText.empty()) {
-        // Without the character still with the device: it plays to its end.
-        const std::string rest = s.readyForNext ? s.pendingText : s.pendingText.substr(1);
-        if (s.fileModeOn) s.fileResumeText = rest;
-        if (s.typedReplayOn) {
-            s.typedResumeText = rest;
-            f_.ButtonReplayText->setText(QString::fromUtf8(f_.texts().shared.resumeTextCaption));
-            s.replayCaptionState = false;
-        }
-    }
-    s.pendingText.clear();
-    s.typedLive = false;
-    if (s.readyForNext) {
-        // Nothing is with the device (a standby of the continuous replay, the TX delay):
-        // no notice will come to end the text, so end it here, as the silent clock does.
-        // Otherwise the box would stay read-only and PTT up.
-        s.forcedDone = true;
-        WomDone();
-    }
-}
-
-void PlaybackEngine::WomOpen(const WaveOutNotice& notice) {
-    MainState& s = f_.state();
-    if (notice.device != &f_.waveOut()) {
-        showDeviceError(s.lastDeviceResult,
-                        QString::fromUtf8(f_.texts().shared.msgCannotOpenSoundCard));
-        f_.ui().terminate();
-        return;
-    }
-    s.inputHeldByMonitor = false;
-    f_.soundTables().rebuild();
+void PlaybackEngine::endIfIdle() {
+    if (!readyForNext_) return;
+    forcedDone_ = true;
+    completed();
 }
 
 void PlaybackEngine::onNotice(const WaveOutNotice& notice) {
     switch (notice.kind) {
-        case WaveOutNotice::Kind::Open: WomOpen(notice); break;
-        case WaveOutNotice::Kind::Done: WomDone(notice); break;
+        case WaveOutNotice::Kind::Open: deviceOpened(notice); break;
+        case WaveOutNotice::Kind::Done: completed(notice); break;
         case WaveOutNotice::Kind::Failed: deviceFailed(notice.error); break;
     }
 }
 
+void PlaybackEngine::deviceOpened(const WaveOutNotice& notice) {
+    if (notice.device != &out_) {
+        host_.fatalDeviceError(lastDeviceResult_);
+        return;
+    }
+    inputHeldByMonitor_ = false;
+    tables_.rebuild();
+}
+
 void PlaybackEngine::deviceFailed(int result) {
-    MainState& s = f_.state();
-    if (s.silentMode || s.quitting || s.closing) return;
-    s.lastDeviceResult = result;
-    f_.waveOut().close();
-    s.silentMode = true;
-    showDeviceError(result, QString::fromUtf8(f_.texts().shared.msgCannotOpenSoundCard));
-    // The character that was with the device ends on the silent-mode clock.
-    if (!s.readyForNext) f_.Timer1->start();
-}
-
-void PlaybackEngine::Timer1Timer() { WomDone(); }
-
-void PlaybackEngine::TimerBoucleTimer() {
-    f_.TimerBoucle->stop();
-    if (f_.state().replayLoopIsFile) {
-        f_.ButtonPlayFile->click();
-    } else {
-        f_.ButtonReplayText->click();
-    }
-}
-
-void PlaybackEngine::MenuNoBoucleClick() {
-    f_.MenuContinuous->menuAction()->setChecked(false);
-    f_.TimerBoucle->stop();
-}
-
-void PlaybackEngine::MenuStandbyClick(int intervalMs) {
-    f_.MenuContinuous->menuAction()->setChecked(true);
-    f_.TimerBoucle->setInterval(intervalMs);
-}
-
-void PlaybackEngine::TimerTXDelayTimer() {
-    f_.TimerTXDelay->stop();
-    f_.Button1->click();
-}
-
-void PlaybackEngine::pttStart() {
-    if (f_.keying().pttStart()) {
-        f_.refreshLamp();
-        f_.TimerTXDelay->start(f_.keying().txDelayMs());
-    }
+    if (silentMode_ || quitting_) return;
+    lastDeviceResult_ = result;
+    out_.close();
+    silentMode_ = true;
+    host_.deviceError(result, DeviceStep::Open);
+    // The character that was with the device ends on the silent clock.
+    if (!readyForNext_) host_.startSilentClock();
 }
 
 void PlaybackEngine::openOutputDevice() {
-    MainState& s = f_.state();
-    int r = f_.waveOut().open(s.outputDeviceId);
+    int r = out_.open(outputDeviceId_);
     if (r != 0) {
-        s.lastDeviceResult = r;
-        showDeviceError(r, QString::fromUtf8(f_.texts().shared.msgCannotOpenSoundCard));
-        s.silentMode = true;
+        lastDeviceResult_ = r;
+        host_.deviceError(r, DeviceStep::Open);
+        silentMode_ = true;
         // No open notice will build the tables, and the wave recorder still needs them.
-        f_.soundTables().rebuild();
+        tables_.rebuild();
         return;
     }
-    r = f_.waveOut().reset();
-    if (r != 0) showDeviceError(r, QStringLiteral("WaveOutReset"));
+    r = out_.reset();
+    if (r != 0) host_.deviceError(r, DeviceStep::Reset);
+}
+
+void PlaybackEngine::reopenOutputDevice() {
+    if (!silentMode_) {
+        out_.reset();
+        out_.close();
+    }
+    silentMode_ = false;
+    openOutputDevice();
+}
+
+void PlaybackEngine::shutDown() {
+    pending_.clear();
+    inputHeldByMonitor_ = false;
+    quitting_ = true;
+    // Stop at once: what is queued is cut, and a late notice finds the engine shut down.
+    if (!silentMode_) {
+        out_.reset();
+        out_.close();
+    }
+    host_.stopSilentClock();
 }
 
 }  // namespace kb

@@ -1,71 +1,155 @@
 #pragma once
 // The playback engine: turns the text queue into sound one character at a time. The
-// start step (StartClick, the hidden Button1) takes the next sounded character off the
-// walk, fills the character buffer and hands it to the output device; the completion
-// step (WomDone) runs when the device has taken it, drops the character from the queue
-// and starts the next, or runs the end of the text. Only one character buffer is ever
-// with the device. GUI thread only: device notices arrive here through the WaveOut
-// notice handler on the GUI thread.
+// start step takes the next sounded character off the walk, fills the character buffer
+// and hands it to the output device; the completion step runs when the device has taken
+// it, drops the character from the queue and starts the next, or reports the end of the
+// text to its host. Only one character buffer is ever with the device.
+//
+// Qt-free. It owns the queue and the device hand-shake; everything the window decides
+// (highlights, the next character's settings, the silent clock, what the end of a text
+// means, how errors are shown) it asks of its PlaybackHost. GUI thread only: device
+// notices reach it on the GUI thread, in order.
 
-#include <QString>
-#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
 
+#include "audio/character_fill.h"
 #include "audio/wave_out.h"
+#include "core/morse.h"
+#include "keying/transmitter.h"
 
 namespace kb {
 
-class TForm1;
+// Which device call failed, for the message the host shows.
+enum class DeviceStep {
+    Reset,  // "WaveOutReset"
+    Write,  // "Ecriture Carte Son StartClick"
+    Open,   // the sound card could not be opened, or stopped working
+};
+
+// What the engine asks of the program around it. Called on the GUI thread, from inside
+// the engine's steps.
+class PlaybackHost {
+public:
+    virtual ~PlaybackHost() = default;
+
+    // Stop in place of Quit while a text plays, Quit again when it ends.
+    virtual void showPlaying(bool playing) = 0;
+    // Before each character is taken off the queue: the highlight of the text playing.
+    virtual void beforeCharacter() = 0;
+    // The walk's masked-text state, and whether the text playing is a file's (only a
+    // file's text has masked stretches).
+    virtual MaskState& mask() = 0;
+    virtual bool fileText() const = 0;
+    // The settings of the character about to be filled.
+    virtual CharacterSettings nextCharacter() = 0;
+    // A character's keying started: the "On air" lamp may have changed.
+    virtual void keyingStarted() = 0;
+    // Silent mode's stand-in for the device: silentTick() every 500 ms until stopped.
+    virtual void startSilentClock() = 0;
+    virtual void stopSilentClock() = 0;
+    // The queue ran out: the end of the text.
+    virtual void textEnded() = 0;
+    // A device call failed; playback goes on.
+    virtual void deviceError(int result, DeviceStep step) = 0;
+    // The output device cannot be had back where the program cannot go on without it.
+    virtual void fatalDeviceError(int result) = 0;
+    // The monitor holds the sound card: it lets go of the input before playback takes it.
+    virtual void releaseMonitorInput() = 0;
+};
 
 class PlaybackEngine {
 public:
-    explicit PlaybackEngine(TForm1& form);
+    struct Sources {
+        WaveOut& out;
+        TransmitterKeying& keying;
+        SoundTables& tables;
+        RandomInt& random;
+        Fading& fading;
+        const MorseTable& morse;
+        const ShortcutTable& shortcuts;
+    };
+    // Takes the output device's notices until destroyed.
+    PlaybackEngine(const Sources& sources, PlaybackHost& host);
+    ~PlaybackEngine();
+    PlaybackEngine(const PlaybackEngine&) = delete;
+    PlaybackEngine& operator=(const PlaybackEngine&) = delete;
 
-    // Start step.
-    void StartClick();
-    // Completion step; an empty notice (no device, no buffer) when called directly.
-    void WomDone(const WaveOutNotice& notice = {});
-    // Open notice of the output device.
-    void WomOpen(const WaveOutNotice& notice);
+    // The text queue (Windows-1252). Modes append to it; its front character is the one
+    // sounding, or about to.
+    std::string& pendingText() { return pending_; }
+    const std::string& pendingText() const { return pending_; }
+    // False while a character buffer is with the device.
+    bool readyForNext() const { return readyForNext_; }
+    // No output device: the host's silent clock stands in for its notices.
+    bool silentMode() const { return silentMode_; }
+    // Characters are taken without sound (a quick serial of groups).
+    bool quickGenerate() const { return quickGenerate_; }
+    void setQuickGenerate(bool on) { quickGenerate_ = on; }
+    // The output device the engine opens: -1 the system's choice.
+    int outputDevice() const { return outputDeviceId_; }
+    void setOutputDevice(int id) { outputDeviceId_ = id; }
+    // The monitor has taken the sound card; the next character takes it back.
+    void setInputHeldByMonitor(bool held) { inputHeldByMonitor_ = held; }
+    bool shutDownStarted() const { return quitting_; }
+    const CharBuffer& charBuffer() const { return buffer_; }
+    const KeyingSchedule& keyingSchedule() const { return schedule_; }
+
+    // The start step. A step asked for while one runs (a completion reached from inside
+    // it) is run after it, by the same loop, so a text of any length runs in constant
+    // stack.
+    void start();
+    // The completion step; an empty notice (no device, no buffer) when called directly.
+    void completed(const WaveOutNotice& notice = {});
     // Any notice from the output device.
     void onNotice(const WaveOutNotice& notice);
-    // Stop button.
-    void ButtonStopClick();
-    // Silent-mode tick: stands in for the device's completion.
-    void Timer1Timer();
-    // Continuous replay.
-    void TimerBoucleTimer();
-    void MenuNoBoucleClick();
-    void MenuStandbyClick(int intervalMs);
-    // The transmit delay has run out: the first character may start.
-    void TimerTXDelayTimer();
-    // Before a play action's first character: raises PTT, and arms TimerTXDelay when the
-    // transmitter needs time to switch over. The caller starts playback unless that timer
-    // runs.
-    void pttStart();
-    // A device that fails while playing (a USB headset pulled out): the message, then
-    // silent mode so the text still ends and the program stays usable.
-    void deviceFailed(int result);
+    // One tick of the silent clock.
+    void silentTick() { completed(); }
 
-    // Opens the output device (start-up and device change); silent mode on failure.
+    // Stop: empties the queue and returns what was left of it, less the character still
+    // with the device, which plays to its end; nothing when the queue was empty.
+    std::optional<std::string> stop();
+    // After a stop: with no character at the device no notice will come, so the end of
+    // the text runs now (in silent mode fully; otherwise it only disarms the keying).
+    void endIfIdle();
+
+    // Opens the output device (start-up); silent mode on failure.
     void openOutputDevice();
-
-    // Hooks the later modes fill: the random-group end, the monitor restart, and the
-    // release of the input device the monitor holds before playback takes the card.
-    std::function<void()> randomEnd;
-    std::function<void()> restartMonitor;
-    std::function<void()> releaseMonitorInput;
-    // Which character gap follows the character about to be filled (the random mode's
-    // group end adds the word gap).
-    std::function<bool()> groupEndsHere;
+    // Closes the output device and opens it again (a device change).
+    void reopenOutputDevice();
+    // Quit and close: the queue is dropped and the device stops at once; a late notice
+    // finds the engine shut down.
+    void shutDown();
 
 private:
-    void showDeviceError(int result, const QString& step);
-    void normalEnd();
-    void typedTextFocus();
-    void reenableFileButtons();
-    bool fileLoaded() const;
+    void startOnce();
+    void deviceOpened(const WaveOutNotice& notice);
+    void deviceFailed(int result);
 
-    TForm1& f_;
+    WaveOut& out_;
+    TransmitterKeying& keying_;
+    SoundTables& tables_;
+    RandomInt& random_;
+    Fading& fading_;
+    const MorseTable& morse_;
+    const ShortcutTable& shortcuts_;
+    PlaybackHost& host_;
+
+    std::string pending_;
+    std::string currentCode_{InitialCurrentCode};
+    CharBuffer buffer_;
+    KeyingSchedule schedule_;
+    bool readyForNext_ = true;
+    bool silentMode_ = false;
+    bool forcedDone_ = false;  // the start step runs the completion step itself
+    bool quickGenerate_ = false;
+    bool quitting_ = false;
+    bool inputHeldByMonitor_ = false;
+    int lastDeviceResult_ = 0;
+    int outputDeviceId_ = WaveOut::DefaultDevice;
+    bool starting_ = false;    // inside start()
+    bool startAgain_ = false;  // a start step was asked for meanwhile
 };
 
 }  // namespace kb

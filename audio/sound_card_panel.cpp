@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "audio/playback_engine.h"
+#include "modes/play_control.h"
 #include "ui/form1.h"
 #include "ui/ui_services.h"
 #include "ui/widgets.h"
@@ -53,21 +53,19 @@ void SoundCardPanel::fill(QComboBox* box, const std::vector<std::string>& names,
 }
 
 void SoundCardPanel::MenuSoundCardClick() {
-    MainState& s = f_.state();
-    if (s.typedReplayOn || !s.pendingText.empty() || s.fileModeOn || s.randomModeOn) {
+    if (f_.play().textPlaying()) {
         f_.ui().warning(&f_, QString::fromUtf8(f_.texts().shared.msgStopPlayingBeforeSoundCard));
         return;
     }
-    if (s.quizOn) f_.engine().ButtonStopClick();
+    f_.play().stopModesWaitingForAnswer();
     f_.openSidePanel(PanelCarteSon);
     fill(ComboBoxChoixIn, lists_.inputs ? lists_.inputs() : std::vector<std::string>{},
-         s.inputDeviceId);
+         inputDeviceId_);
     fill(ComboBoxChoixOut, lists_.outputs ? lists_.outputs() : std::vector<std::string>{},
-         s.outputDeviceId);
+         f_.play().engine().outputDevice());
 }
 
 void SoundCardPanel::BitBtnOKCarteSonClick() {
-    MainState& s = f_.state();
     if (RadioButtonCarteMoi->isChecked() &&
         (ComboBoxChoixIn->currentText().isEmpty() || ComboBoxChoixOut->currentText().isEmpty())) {
         f_.ui().beep();
@@ -77,26 +75,25 @@ void SoundCardPanel::BitBtnOKCarteSonClick() {
     if (RadioButtonCarteMoi->isChecked()) {
         const int in = ComboBoxChoixIn->currentIndex();
         const int out = ComboBoxChoixOut->currentIndex();
-        if (in >= 0 && out >= 0 && in == s.inputDeviceId && out == s.outputDeviceId) return;
-        s.inputDeviceId = in;
-        s.outputDeviceId = out;
+        if (in >= 0 && out >= 0 && in == inputDeviceId_ && out == outputDevice()) return;
+        setDevices(in, out);
         reopenDevices();
-    } else if (s.inputDeviceId != -1 || s.outputDeviceId != -1) {
-        s.inputDeviceId = -1;
-        s.outputDeviceId = -1;
+    } else if (inputDeviceId_ != -1 || outputDevice() != -1) {
+        setDevices(-1, -1);
         reopenDevices();
     }
 }
 
+void SoundCardPanel::setDevices(int input, int output) {
+    inputDeviceId_ = input;
+    f_.play().engine().setOutputDevice(output);
+}
+
+int SoundCardPanel::outputDevice() const { return f_.play().engine().outputDevice(); }
+
 void SoundCardPanel::reopenDevices() {
-    MainState& s = f_.state();
-    if (!s.silentMode) {
-        f_.waveOut().reset();
-        f_.waveOut().close();
-    }
     // The monitor opens the input again, with InputDeviceId, when it next starts.
-    s.silentMode = false;
-    f_.engine().openOutputDevice();
+    f_.play().engine().reopenOutputDevice();
 }
 
 }  // namespace kb

@@ -33,6 +33,12 @@ public:
     // OutputDeviceId; silent mode when it does not open.
     void reopenDevices();
 
+    // The chosen devices (-1 the system's choice): the input the monitor opens, and the
+    // output, which the engine keeps.
+    void setDevices(int input, int output);
+    int inputDevice() const { return inputDeviceId_; }
+    int outputDevice() const;
+
     QFrame* PanelCarteSon = nullptr;
     QLabel* TitreCarteSon = nullptr;
     QRadioButton* RadioButtonCarteWin = nullptr;
@@ -48,6 +54,7 @@ private:
 
     TForm1& f_;
     DeviceLists lists_;
+    int inputDeviceId_ = -1;  // InputDeviceId
 };
 
 }  // namespace kb

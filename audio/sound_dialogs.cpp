@@ -12,6 +12,7 @@
 
 #include "audio/noise.h"
 #include "ui/form1.h"
+#include "ui/timing_controls.h"
 
 namespace kb {
 
@@ -84,8 +85,7 @@ void TFormNote::CheckBoxTonExamenClick() {
     // The examination preset: the speed, spacing and word spacing of the French
     // examination, and its groups once the random mode exists.
     f_.UpDownVitesse->setValue(11);
-    f_.state().speedFactor = speedFactor(11);
-    f_.SpinEditEspace->setValue(1);
+    f_.timing().SpinEditEspace->setValue(1);
     f_.MenuEspaceMotN[1]->trigger();
     if (f_.examinationGroups) f_.examinationGroups();
 }

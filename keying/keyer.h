@@ -46,8 +46,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "app/transmitter.h"
-#include "audio/synthesis.h"
+#include "keying/transmitter.h"
 #include "keying/io_ctrl.h"
 #include "keying/mm_timer.h"
 #include "keying/port_settings.h"

@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/settings_file.h"
-#include "audio/playback_engine.h"
+#include "modes/play_control.h"
 #include "keying/keyer.h"
 #include "keying/port_settings.h"
 #include "ui/form1.h"
@@ -141,7 +141,7 @@ PortPanel::PortPanel(TForm1& form, Keyer& keyer) : f_(form), keyer_(keyer) {
 }
 
 void PortPanel::MenuPortClick() {
-    if (f_.state().quizOn) f_.engine().ButtonStopClick();
+    f_.play().stopModesWaitingForAnswer();
     f_.openSidePanel(PanelPort);
 }
 
@@ -157,7 +157,7 @@ void PortPanel::comError() {
 }
 
 void PortPanel::RadioGroupCOMClick(int index) {
-    const Keyer::ComResult r = keyer_.selectComPort(index, !f_.state().pendingText.empty());
+    const Keyer::ComResult r = keyer_.selectComPort(index, !f_.play().engine().pendingText().empty());
     if (r == Keyer::ComResult::ErrorCom) comError();
     f_.refreshLamp();
 }
@@ -181,7 +181,7 @@ void PortPanel::CheckBoxCWRTSClick() { lineMaskClick(CheckBoxCWRTS, CheckBoxPTTR
 
 void PortPanel::RadioGroupTXDelayClick(int index) {
     keyer_.setTxDelayIndex(index);
-    f_.TimerTXDelay->setInterval(keyer_.txDelayMs());
+    f_.play().TimerTXDelay->setInterval(keyer_.txDelayMs());
 }
 
 void PortPanel::showLptState() {

@@ -5,10 +5,10 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 
-#include "app/app_shell.h"
-#include "audio/playback_engine.h"
 #include "core/cp1252.h"
+#include "modes/play_control.h"
 #include "ui/form1.h"
 #include "ui/typed_text_edit.h"
 
@@ -20,11 +20,26 @@ QString toQString(const std::string& cp1252) {
 }
 }  // namespace
 
-TypedTextMode::TypedTextMode(TForm1& form) : f_(form) {}
+TypedTextMode::TypedTextMode(TForm1& form) : f_(form) {
+    QObject::connect(form.Editcaractere, &QLineEdit::textChanged, &form,
+                     [this] { EditcaractereChange(); });
+    QObject::connect(form.ButtonReplayText, &QPushButton::clicked, &form,
+                     [this] { ButtonReplayTextClick(); });
+    QObject::connect(form.SpeedButtonRAZtext, &QToolButton::clicked, &form,
+                     [this] { SpeedButtonRAZtextClick(); });
+    form.play().addMode(*this);
+}
+
+void TypedTextMode::setReplayCaption(bool replay) {
+    const LanguageTexts& t = f_.texts();
+    f_.ButtonReplayText->setText(
+        QString::fromUtf8(replay ? t.shared.replayTextCaption : t.shared.resumeTextCaption));
+    replayCaptionState_ = replay;
+}
 
 bool TypedTextMode::EditCaractereKeyPress(unsigned char key) {
-    MainState& s = f_.state();
-    if (f_.Editcaractere->isReadOnly() || s.typedReplayOn) return true;
+    std::string& pending = f_.play().engine().pendingText();
+    if (f_.Editcaractere->isReadOnly() || typedReplayOn_) return true;
     // The accent dead keys: the box composes them with the next key.
     if (key == 94 || key == 168 || key == 126 || key == 96) return true;
     if (key == 13) {
@@ -32,7 +47,7 @@ bool TypedTextMode::EditCaractereKeyPress(unsigned char key) {
         return false;
     }
     if (key == 8) {
-        if (!s.pendingText.empty()) s.pendingText.pop_back();
+        if (!pending.empty()) pending.pop_back();
         return true;
     }
     std::string candidate = " ";
@@ -40,33 +55,31 @@ bool TypedTextMode::EditCaractereKeyPress(unsigned char key) {
         for (const Shortcut& slot : f_.shortcuts()) {
             if (!slot.key.empty() && static_cast<unsigned char>(slot.key[0]) == key) {
                 candidate = slot.text;
-                s.shortcutPending = true;
-                s.shortcutExpansion = slot.text;
+                shortcutPending_ = true;
+                shortcutExpansion_ = slot.text;
             }
         }
     }
     if (candidate == " ") candidate = std::string(1, static_cast<char>(key));
-    s.pendingText += candidate;
+    pending += candidate;
     if (f_.MenuDelayedPlay->isChecked()) {
-        s.pendingText.clear();
+        pending.clear();
         return true;
     }
-    f_.engine().pttStart();
     f_.ButtonReplayText->setEnabled(false);
-    s.typedLive = true;
-    if (!f_.TimerTXDelay->isActive()) f_.engine().StartClick();
+    typedLive_ = true;
+    f_.play().play();
     return true;
 }
 
 void TypedTextMode::EditcaractereChange() {
-    MainState& s = f_.state();
     QLineEdit* box = f_.Editcaractere;
     f_.ButtonReplayText->setEnabled(!box->text().isEmpty());
-    if (s.shortcutPending) {
-        s.shortcutPending = false;
+    if (shortcutPending_) {
+        shortcutPending_ = false;
         const int caret = box->cursorPosition();
         if (caret > 0) {
-            const QString expansion = toQString(s.shortcutExpansion);
+            const QString expansion = toQString(shortcutExpansion_);
             QString text = box->text();
             text.replace(caret - 1, 1, expansion);
             const QSignalBlocker block(box);  // one change notice is enough
@@ -74,25 +87,24 @@ void TypedTextMode::EditcaractereChange() {
             box->setCursorPosition(caret - 1 + static_cast<int>(expansion.size()));
         }
     }
-    s.typedResumeText.clear();
-    f_.ButtonReplayText->setText(QString::fromUtf8(f_.texts().shared.replayTextCaption));
-    s.replayCaptionState = true;
+    typedResumeText_.clear();
+    setReplayCaption(true);
 }
 
 void TypedTextMode::EditcaractereKeyDown(int /*qtKey*/) {
     // The caret stays where it is; the reference lists follow the arrows once they exist.
 }
 
-void TypedTextMode::EditcaractereClick() { f_.state().typedBoxClicked = true; }
+void TypedTextMode::EditcaractereClick() { typedBoxClicked_ = true; }
 
 void TypedTextMode::ButtonReplayTextClick() {
-    MainState& s = f_.state();
+    std::string& pending = f_.play().engine().pendingText();
     QLineEdit* box = f_.Editcaractere;
-    if (s.typedReplayOn) {
+    if (typedReplayOn_) {
         f_.ButtonReplayText->setChecked(true);
         return;
     }
-    if (!s.pendingText.empty()) {
+    if (!pending.empty()) {
         f_.ButtonReplayText->setChecked(false);
         return;
     }
@@ -102,36 +114,35 @@ void TypedTextMode::ButtonReplayTextClick() {
         box->setFocus();
         return;
     }
-    if (!s.typedResumeText.empty()) {
-        s.pendingText += s.typedResumeText;
+    if (!typedResumeText_.empty()) {
+        pending += typedResumeText_;
         box->setFocus();
-        box->setSelection(0, s.playedCount);
-        s.typedResumeText.clear();
+        box->setSelection(0, playedCount_);
+        typedResumeText_.clear();
     } else {
-        s.pendingText += utf8ToCp1252(box->text().toStdString());
+        pending += utf8ToCp1252(box->text().toStdString());
         box->setFocus();
         box->setCursorPosition(0);
-        s.playedCount = 0;
+        playedCount_ = 0;
     }
-    if (f_.MenuContinuous->menuAction()->isChecked()) s.pendingText += ' ';
+    if (f_.MenuContinuous->menuAction()->isChecked()) pending += ' ';
 
-    f_.setActivityControlsEnabled(false, !s.randomModeOn);
+    // A replay during a random run leaves the random mode's button as it is.
+    f_.setActivityControlsEnabled(false, !f_.state().randomModeOn);
     f_.ButtonPlayFile->setEnabled(false);
     f_.ButtonContinueFile->setEnabled(false);
     box->setReadOnly(true);
-    if (s.playedCount > 0) box->setSelection(0, s.playedCount);
+    if (playedCount_ > 0) box->setSelection(0, playedCount_);
     f_.showStop(true);
 
-    f_.engine().pttStart();
-    s.typedReplayOn = true;
+    typedReplayOn_ = true;
     f_.ButtonReplayText->setChecked(true);
-    if (!f_.TimerTXDelay->isActive()) f_.engine().StartClick();
+    f_.play().play();
 }
 
 void TypedTextMode::SpeedButtonRAZtextClick() {
-    MainState& s = f_.state();
     f_.Editcaractere->clear();
-    if (s.typedLive || s.typedReplayOn) s.pendingText.clear();
+    if (typedLive_ || typedReplayOn_) f_.play().engine().pendingText().clear();
 }
 
 void TypedTextMode::EscapeKey() {
@@ -141,6 +152,50 @@ void TypedTextMode::EscapeKey() {
     } else {
         f_.ButtonQuitter->click();
     }
+}
+
+void TypedTextMode::typedTextFocus() {
+    QLineEdit* box = f_.Editcaractere;
+    box->setFocus();
+    if (!typedResumeText_.empty()) {
+        box->setSelection(0, playedCount_);
+        setReplayCaption(false);
+    } else {
+        box->setCursorPosition(static_cast<int>(box->text().size()));
+        setReplayCaption(true);
+    }
+}
+
+// --- Its part in the play control's steps --------------------------------------------------
+
+void TypedTextMode::beforeCharacter() {
+    if (!typedReplayOn_) return;
+    ++playedCount_;
+    f_.Editcaractere->setSelection(0, playedCount_);
+}
+
+bool TypedTextMode::endsForReplay() {
+    if (!typedReplayOn_ || !typedResumeText_.empty()) return false;
+    typedReplayOn_ = false;
+    f_.state().mask.active = false;
+    return true;
+}
+
+void TypedTextMode::replayAgain() { f_.ButtonReplayText->click(); }
+
+void TypedTextMode::normalEnd() {
+    // A typed replay that ended while a file played leaves the masked text too.
+    if (f_.state().fileModeOn && typedReplayOn_) f_.state().mask.active = false;
+    typedTextFocus();
+    typedReplayOn_ = false;
+}
+
+void TypedTextMode::stopped(const std::optional<std::string>& unplayed) {
+    if (unplayed && typedReplayOn_) {
+        typedResumeText_ = *unplayed;
+        setReplayCaption(false);
+    }
+    typedLive_ = false;
 }
 
 }  // namespace kb

@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 
+#include "audio/character_fill.h"
 #include "audio/noise.h"
 #include "audio/synthesis.h"
 #include "core/random_int.h"
@@ -303,6 +304,12 @@ public:
         d_ = kb::elementDurations(kb::speedFactor(o.timing.speed), o.timing.weightRatio);
         rd_ = kb::recordDurations(d_, o.format);
         sp_ = {o.timing.spacing, o.timing.wordSpacingFactor};
+        character_.speed = o.timing.speed;
+        character_.weightRatio = o.timing.weightRatio;
+        character_.spacing = o.timing.spacing;
+        character_.wordSpacingFactor = o.timing.wordSpacingFactor;
+        character_.noise = o.noisePosition.has_value();
+        character_.fading = o.qsbDepth.has_value();
         if (!o.bandConditions()) {
             tone_.rebuild(params);
             return;
@@ -312,11 +319,6 @@ public:
         tables_.setLevelGain(params.levelGain);
         tables_.setNoise({kb::noiseAmplitudeOfPosition(o.noisePosition.value_or(20)),
                           o.noiseHold});
-        if (o.noisePosition) {
-            fx_.noise = &tables_.noise();
-            fx_.random = &random_;
-            fx_.noiseParams = tables_.noiseParams();
-        }
         if (o.qsbDepth) {
             fading_.depthDb = *o.qsbDepth;
             fading_.startRun(random_, o.timing.speed);
@@ -342,24 +344,19 @@ public:
             return;
         }
         if (bufferValues(c) == 0) return;
-        const bool blank = c == kb::Blank;
-        kb::FillEffects fx = fx_;
-        if (o_.qsbDepth && !blank) {
-            fx.fading = true;
-            fx.fadingGain = fading_.nextGain(o_.timing.speed);
-        }
-        const int gaps = blank ? kb::blankGapCount(sp_.wordSpacingFactor)
-                               : kb::charGapUnits(sp_.spacing);
-        const int n = kb::fillCharacter(buffer_, tables_.tone(), morse_[c], d_, gaps, fx);
+        const int n = kb::fillOneCharacter(buffer_, schedule_, false, {tables_, random_, fading_},
+                                           morse_[c], c == kb::Blank, character_);
         kb::appendConvertedBuffer(out, buffer_.data(), n, o_.format);
     }
 
 private:
     // Values of a character's buffer; 0 for a character without code.
     int bufferValues(unsigned char c) const {
-        if (c == kb::Blank) return kb::blankGapCount(sp_.wordSpacingFactor) * d_.gap;
-        if (!morse_.hasCode(c)) return 0;
-        const int n = kb::characterDuration(morse_[c], d_, kb::charGapUnits(sp_.spacing));
+        const bool blank = c == kb::Blank;
+        if (!blank && !morse_.hasCode(c)) return 0;
+        const int gaps = kb::trailingGapCount(blank, character_);
+        if (blank) return gaps * d_.gap;
+        const int n = kb::characterDuration(morse_[c], d_, gaps);
         return std::min(n, kb::CharBuffer::capacity());
     }
 
@@ -373,8 +370,9 @@ private:
     kb::RandomInt random_;
     kb::SoundTables tables_{random_};
     kb::Fading fading_;
-    kb::FillEffects fx_;
+    kb::CharacterSettings character_;
     kb::CharBuffer buffer_;
+    kb::KeyingSchedule schedule_;  // unused: a file is never keyed
 };
 
 // Writes the whole file to a temporary beside the output, then renames it into place.

@@ -21,10 +21,10 @@
 
 #include "app/app_shell.h"
 #include "app/settings_binding.h"
-#include "audio/playback_engine.h"
 #include "audio/sound_dialogs.h"
 #include "keying/keyer.h"
 #include "keying/port_panel.h"
+#include "modes/play_control.h"
 #include "modes/typed_text.h"
 #include "ui/timing_controls.h"
 #include "ui/typed_text_edit.h"
@@ -93,9 +93,6 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
 
-    engine_ = std::make_unique<PlaybackEngine>(*this);
-    typed_ = std::make_unique<TypedTextMode>(*this);
-    timing_ = std::make_unique<TimingControls>(*this);
     shell_ = std::make_unique<AppShell>(*this);
     settings_ = std::make_unique<SettingsBinding>(*this, devices.settingsPath, devices.settingsOps);
 
@@ -109,6 +106,11 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     setCentralWidget(central);
     buildRightArea();
     buildMenus();
+    // The controllers wire their own widgets; the play control first, since the modes
+    // register with it.
+    play_ = std::make_unique<PlayControl>(*this);
+    timing_ = std::make_unique<TimingControls>(*this);
+    typed_ = std::make_unique<TypedTextMode>(*this);
     soundCard_ = std::make_unique<SoundCardPanel>(*this, devices.devices);
     if (keyer_) {
         portPanel_ = std::make_unique<PortPanel>(*this, *keyer_);
@@ -121,20 +123,12 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
         MenuPort->setVisible(false);
     }
 
-    Timer1 = named(new QTimer(this), "Timer1");
-    Timer1->setInterval(500);
-    TimerBoucle = named(new QTimer(this), "TimerBoucle");
-    TimerBoucle->setInterval(5000);
-    TimerTXDelay = named(new QTimer(this), "TimerTXDelay");
-    TimerTXDelay->setInterval(100);
-
     // The secondary windows, in their creation order.
     FormNoise = new TFormNoise(*this);
     FormQSB = new TFormQSB(*this);
     FormNote = new TFormNote(*this);
 
     wire();
-    waveOut_->setNoticeHandler([this](const WaveOutNotice& n) { engine_->onNotice(n); });
 
     // The window starts at its classic 646 x 490, grown to whatever the fonts need.
     const QSize classic(646, 490);
@@ -143,7 +137,6 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
 }
 
 TForm1::~TForm1() {
-    waveOut_->setNoticeHandler(nullptr);
     if (keyer_) keyer_->setLineFaultNotifier(nullptr);
 }
 
@@ -170,6 +163,7 @@ void TForm1::buildLeftColumn(QWidget* column) {
         ButtonMsg[k] = named(new QPushButton(QString::number(k + 1), Panel1), name.constData());
         ButtonMsg[k]->setFixedWidth(ButtonMsg[k]->fontMetrics().horizontalAdvance(QStringLiteral("MM")) + 8);
         msgRow->addWidget(ButtonMsg[k]);
+        addActivityControl(ButtonMsg[k]);
     }
     msgRow->addStretch();
     p1->addLayout(msgRow, 2, 0, 1, 2);
@@ -229,6 +223,11 @@ void TForm1::buildLeftColumn(QWidget* column) {
         gch->addWidget(r);
     }
     RadioButtonAlphabet->setChecked(true);
+    for (QRadioButton* r : {RadioButtonAlphabet, RadioButtonCodeQ, RadioButtonAbrev,
+                            RadioButtonRandom, RadioButtonFile, RadioButtonQuiz,
+                            RadioButtonMonitor}) {
+        addActivityControl(r, r == RadioButtonRandom);
+    }
     right->addWidget(GroupBoxChoix);
 
     auto* lampRow = new QHBoxLayout;
@@ -268,23 +267,6 @@ void TForm1::buildRightArea() {
     auto* v = new QVBoxLayout(RightArea);
     v->setContentsMargins(0, 0, 0, 0);
     v->addStretch();
-
-    PanelEspace = named(new QFrame(RightArea), "PanelEspace");
-    PanelEspace->setFrameShape(QFrame::Panel);
-    PanelEspace->setFrameShadow(QFrame::Raised);
-    auto* pe = new QVBoxLayout(PanelEspace);
-    pe->addWidget(panelTitle(PanelEspace, "PanelEspaceTitle"));
-    SpinEditEspace = named(new QSpinBox(PanelEspace), "SpinEditEspace");
-    SpinEditEspace->setRange(MinSpacing, MaxSpacing);
-    SpinEditEspace->setValue(1);
-    SpinEditEspace->findChild<QLineEdit*>()->setReadOnly(true);
-    pe->addWidget(SpinEditEspace, 0, Qt::AlignHCenter);
-    LabelVitesseCorrigee = named(new QLabel(PanelEspace), "LabelVitesseCorrigee");
-    LabelVitesseCorrigee->setAlignment(Qt::AlignCenter);
-    pe->addWidget(LabelVitesseCorrigee);
-    BitBtnOKEspace = named(new QPushButton(QStringLiteral("OK"), PanelEspace), "BitBtnOKEspace");
-    pe->addWidget(BitBtnOKEspace, 0, Qt::AlignHCenter);
-    addSidePanel(PanelEspace, [this] { BitBtnOKEspace->click(); });
 }
 
 void TForm1::addSidePanel(QWidget* panel, std::function<void()> close, bool devicePanel) {
@@ -379,40 +361,8 @@ void TForm1::buildMenus() {
 }
 
 void TForm1::wire() {
-    connect(Button1, &QPushButton::clicked, this, [this] { engine_->StartClick(); });
-    connect(ButtonStop, &QPushButton::pressed, this, [this] { engine_->ButtonStopClick(); });
     connect(ButtonQuitter, &QPushButton::clicked, this, [this] { shell_->ButtonQuitterClick(); });
     connect(MenuOutilsQuit, &QAction::triggered, this, [this] { shell_->MenuOutilsQuitClick(); });
-    connect(Timer1, &QTimer::timeout, this, [this] { engine_->Timer1Timer(); });
-    connect(TimerBoucle, &QTimer::timeout, this, [this] { engine_->TimerBoucleTimer(); });
-    connect(TimerTXDelay, &QTimer::timeout, this, [this] { engine_->TimerTXDelayTimer(); });
-    connect(MenuNoBoucle, &QAction::triggered, this, [this] { engine_->MenuNoBoucleClick(); });
-    const std::pair<QAction*, int> standby[] = {{MenuStanby1s, 1000},
-                                                {MenuStandby10s, 10000},
-                                                {MenuStandby60s, 60000},
-                                                {menuStandby300s, 300000}};
-    for (const auto& [action, ms] : standby) {
-        connect(action, &QAction::triggered, this, [this, ms] { engine_->MenuStandbyClick(ms); });
-    }
-
-    connect(Editcaractere, &QLineEdit::textChanged, this, [this] { typed_->EditcaractereChange(); });
-    connect(ButtonReplayText, &QPushButton::clicked, this, [this] { typed_->ButtonReplayTextClick(); });
-    connect(SpeedButtonRAZtext, &QToolButton::clicked, this, [this] { typed_->SpeedButtonRAZtextClick(); });
-
-    connect(UpDownVitesse, &QSpinBox::valueChanged, this, [this] { timing_->UpDownVitesseClick(); });
-    connect(SpinEditEspace, &QSpinBox::valueChanged, this, [this] { timing_->SpinEditEspaceChange(); });
-    connect(UpDownAmplitude, &QSpinBox::valueChanged, this, [this] { timing_->UpDownAmplitudeClick(); });
-    for (int k = 0; k < 4; ++k) {
-        connect(MenuEspaceMotN[k], &QAction::triggered, this, [this, k] { timing_->MenuEspaceMotClick(k + 1); });
-    }
-    connect(Poids31, &QAction::triggered, this, [this] { timing_->PoidsClick(3); });
-    connect(Poids41, &QAction::triggered, this, [this] { timing_->PoidsClick(4); });
-    connect(Poids51, &QAction::triggered, this, [this] { timing_->PoidsClick(5); });
-    connect(UpSpeed, &QAction::triggered, this, [this] { timing_->UpSpeedClick(); });
-    connect(DownSpeed, &QAction::triggered, this, [this] { timing_->DownSpeedClick(); });
-    connect(UpVolume, &QAction::triggered, this, [this] { timing_->UpVolumeClick(); });
-    connect(DownVolume, &QAction::triggered, this, [this] { timing_->DownVolumeClick(); });
-    connect(Spacing1, &QAction::triggered, this, [this] { timing_->Spacing1Click(); });
     connect(MenuPort, &QAction::triggered, this, [this] {
         if (portPanel_) portPanel_->MenuPortClick();
     });
@@ -425,7 +375,6 @@ void TForm1::wire() {
     connect(MenuNote, &QAction::triggered, this, [this, showDialog] { showDialog(FormNote); });
     connect(MenuNoisesettings, &QAction::triggered, this, [this, showDialog] { showDialog(FormNoise); });
     connect(MenuQSBsetting, &QAction::triggered, this, [this, showDialog] { showDialog(FormQSB); });
-    connect(BitBtnOKEspace, &QPushButton::clicked, this, [this] { timing_->BitBtnOKEspaceClick(); });
 }
 
 void TForm1::showStop(bool stop) {
@@ -433,13 +382,14 @@ void TForm1::showStop(bool stop) {
     ButtonQuitter->setVisible(!stop);
 }
 
+void TForm1::addActivityControl(QWidget* control, bool randomRadio) {
+    activityControls_.push_back({control, randomRadio});
+}
+
 void TForm1::setActivityControlsEnabled(bool enabled, bool random) {
-    for (QRadioButton* r : {RadioButtonAlphabet, RadioButtonCodeQ, RadioButtonAbrev,
-                            RadioButtonFile, RadioButtonQuiz, RadioButtonMonitor}) {
-        r->setEnabled(enabled);
+    for (const ActivityControl& a : activityControls_) {
+        if (!a.randomRadio || random || enabled) a.control->setEnabled(enabled);
     }
-    if (random || enabled) RadioButtonRandom->setEnabled(enabled);
-    for (QPushButton* b : ButtonMsg) b->setEnabled(enabled);
 }
 
 void TForm1::refreshLamp() {
@@ -475,7 +425,7 @@ void TForm1::applyLanguage() {
             }
         }
     }
-    ButtonReplayText->setText(QString::fromUtf8(state_.replayCaptionState
+    ButtonReplayText->setText(QString::fromUtf8(typed_->replayCaptionShown()
                                                     ? texts_->shared.replayTextCaption
                                                     : texts_->shared.resumeTextCaption));
 }

@@ -2,8 +2,9 @@
 // The main window. It owns the widgets (each named as its objectName, so tests and the
 // language tables find them), the run-time state and the controllers; it wires signals
 // to the controllers' handlers and decides nothing itself. Each controller keeps its
-// behaviour in its own folder: PlaybackEngine (audio/), TypedTextMode (modes/),
-// TimingControls (ui/), AppShell (app/). GUI thread only.
+// behaviour in its own folder and wires its own widgets: PlayControl and the modes
+// (modes/), TimingControls (ui/), AppShell and SettingsBinding (app/), the sound and
+// port panels (audio/, keying/). GUI thread only.
 
 #include <QMainWindow>
 #include <functional>
@@ -12,9 +13,10 @@
 #include <vector>
 
 #include "app/main_state.h"
-#include "app/transmitter.h"
+#include "keying/transmitter.h"
 #include "audio/sound_card_panel.h"
 #include "audio/synthesis.h"
+#include "keying/transmitter.h"
 #include "audio/wave_out.h"
 #include "core/morse.h"
 #include "core/random_int.h"
@@ -39,7 +41,7 @@ namespace kb {
 class AppShell;
 class SettingsBinding;
 class SettingsFileOps;
-class PlaybackEngine;
+class PlayControl;
 class TimingControls;
 class TypedTextMode;
 class TypedTextEdit;
@@ -79,15 +81,13 @@ public:
     SoundTables& soundTables() { return soundTables_; }
     RandomInt& random() { return random_; }
     Fading& fading() { return fading_; }
-    CharBuffer& charBuffer() { return charBuffer_; }
-    KeyingSchedule& keyingSchedule() { return keyingSchedule_; }
     WaveOut& waveOut() { return *waveOut_; }
     TransmitterKeying& keying() { return *keying_; }
     UiServices& ui() { return *ui_; }
     const LanguageTexts& texts() const { return *texts_; }
     const std::vector<std::string>& arguments() const { return arguments_; }
 
-    PlaybackEngine& engine() { return *engine_; }
+    PlayControl& play() { return *play_; }
     TypedTextMode& typed() { return *typed_; }
     TimingControls& timing() { return *timing_; }
     AppShell& shell() { return *shell_; }
@@ -99,8 +99,12 @@ public:
     // --- Helpers the controllers share --------------------------------------------------
     // Shows Stop in place of Quit, or the other way round.
     void showStop(bool stop);
-    // Enables or disables the controls that would start another activity: the mode radio
-    // buttons (the random one only when `random` is true) and the message buttons.
+    // The controls that would start another activity while a text plays (the mode radio
+    // buttons, the message buttons, a mode's own panel): a mode registers its own.
+    // `randomRadio` marks the random mode's button, which a replay during a random run
+    // leaves as it is.
+    void addActivityControl(QWidget* control, bool randomRadio = false);
+    // Enables or disables them (the random mode's button only when `random` is true).
     void setActivityControlsEnabled(bool enabled, bool random = true);
     // The "On air" lamp follows the transmitter.
     void refreshLamp();
@@ -153,12 +157,8 @@ public:
     QLabel* Label5 = nullptr;
     QPushButton* Button1 = nullptr;  // hidden "Start"
 
-    // --- Right-hand area and overlay panels ----------------------------------------------
+    // --- Right-hand area, where the overlay panels open ----------------------------------
     QWidget* RightArea = nullptr;
-    QFrame* PanelEspace = nullptr;
-    QSpinBox* SpinEditEspace = nullptr;
-    QLabel* LabelVitesseCorrigee = nullptr;
-    QPushButton* BitBtnOKEspace = nullptr;
 
     // --- Menus ------------------------------------------------------------------------------
     QMenu* MenuOutils = nullptr;
@@ -200,11 +200,6 @@ public:
     // random mode provides.
     std::function<void()> examinationGroups;
 
-    // --- Timers ------------------------------------------------------------------------------
-    QTimer* Timer1 = nullptr;        // silent-mode pacing, 500 ms
-    QTimer* TimerBoucle = nullptr;   // continuous replay
-    QTimer* TimerTXDelay = nullptr;  // transmit delay
-
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -221,8 +216,6 @@ private:
     RandomInt random_;
     SoundTables soundTables_{random_};
     Fading fading_;
-    CharBuffer charBuffer_;
-    KeyingSchedule keyingSchedule_;
     WaveOut* waveOut_;
     std::unique_ptr<TransmitterKeying> ownKeying_;
     TransmitterKeying* keying_;
@@ -235,10 +228,15 @@ private:
         bool devicePanel;
     };
     std::vector<SidePanel> sidePanels_;
+    struct ActivityControl {
+        QWidget* control;
+        bool randomRadio;
+    };
+    std::vector<ActivityControl> activityControls_;
 
-    std::unique_ptr<PlaybackEngine> engine_;
-    std::unique_ptr<TypedTextMode> typed_;
+    std::unique_ptr<PlayControl> play_;
     std::unique_ptr<TimingControls> timing_;
+    std::unique_ptr<TypedTextMode> typed_;
     std::unique_ptr<AppShell> shell_;
     std::unique_ptr<SettingsBinding> settings_;
     std::unique_ptr<SoundCardPanel> soundCard_;

@@ -3,45 +3,94 @@
 #include <QAction>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
+#include <QVBoxLayout>
 
 #include "ui/form1.h"
 #include "ui/typed_text_edit.h"
+#include "ui/widgets.h"
 
 namespace kb {
 
-TimingControls::TimingControls(TForm1& form) : f_(form) {}
+TimingControls::TimingControls(TForm1& form) : f_(form) {
+    buildSpacingPanel();
+    wire();
+}
+
+void TimingControls::buildSpacingPanel() {
+    PanelEspace = named(new QFrame(f_.RightArea), "PanelEspace");
+    PanelEspace->setFrameShape(QFrame::Panel);
+    PanelEspace->setFrameShadow(QFrame::Raised);
+    auto* pe = new QVBoxLayout(PanelEspace);
+    pe->addWidget(panelTitle(PanelEspace, "PanelEspaceTitle"));
+    SpinEditEspace = named(new QSpinBox(PanelEspace), "SpinEditEspace");
+    SpinEditEspace->setRange(MinSpacing, MaxSpacing);
+    SpinEditEspace->setValue(1);
+    SpinEditEspace->findChild<QLineEdit*>()->setReadOnly(true);
+    pe->addWidget(SpinEditEspace, 0, Qt::AlignHCenter);
+    LabelVitesseCorrigee = named(new QLabel(PanelEspace), "LabelVitesseCorrigee");
+    LabelVitesseCorrigee->setAlignment(Qt::AlignCenter);
+    pe->addWidget(LabelVitesseCorrigee);
+    BitBtnOKEspace = named(new QPushButton(QStringLiteral("OK"), PanelEspace), "BitBtnOKEspace");
+    pe->addWidget(BitBtnOKEspace, 0, Qt::AlignHCenter);
+    f_.addSidePanel(PanelEspace, [this] { BitBtnOKEspace->click(); });
+}
+
+void TimingControls::wire() {
+    TForm1& f = f_;
+    QObject::connect(f.UpDownVitesse, &QSpinBox::valueChanged, &f, [this] { UpDownVitesseClick(); });
+    QObject::connect(SpinEditEspace, &QSpinBox::valueChanged, &f, [this] { SpinEditEspaceChange(); });
+    QObject::connect(f.UpDownAmplitude, &QSpinBox::valueChanged, &f, [this] { UpDownAmplitudeClick(); });
+    for (int k = 0; k < 4; ++k) {
+        QObject::connect(f.MenuEspaceMotN[k], &QAction::triggered, &f,
+                         [this, k] { MenuEspaceMotClick(k + 1); });
+    }
+    QObject::connect(f.Poids31, &QAction::triggered, &f, [this] { PoidsClick(3); });
+    QObject::connect(f.Poids41, &QAction::triggered, &f, [this] { PoidsClick(4); });
+    QObject::connect(f.Poids51, &QAction::triggered, &f, [this] { PoidsClick(5); });
+    QObject::connect(f.UpSpeed, &QAction::triggered, &f, [this] { UpSpeedClick(); });
+    QObject::connect(f.DownSpeed, &QAction::triggered, &f, [this] { DownSpeedClick(); });
+    QObject::connect(f.UpVolume, &QAction::triggered, &f, [this] { UpVolumeClick(); });
+    QObject::connect(f.DownVolume, &QAction::triggered, &f, [this] { DownVolumeClick(); });
+    QObject::connect(f.Spacing1, &QAction::triggered, &f, [this] { Spacing1Click(); });
+    QObject::connect(BitBtnOKEspace, &QPushButton::clicked, &f, [this] { BitBtnOKEspaceClick(); });
+}
+
+CharacterSettings TimingControls::characterSettings() const {
+    CharacterSettings c;
+    c.speed = f_.UpDownVitesse->value();
+    c.weightRatio = weightRatio_;
+    c.spacing = SpinEditEspace->value();
+    c.wordSpacingFactor = wordSpacingFactor_;
+    return c;
+}
 
 void TimingControls::refreshSpeedTexts() {
-    MainState& s = f_.state();
-    s.charGapUnits = charGapUnits(f_.SpinEditEspace->value());
-    s.effectiveSpeed =
-        effectiveSpeed(f_.UpDownVitesse->value(), f_.SpinEditEspace->value(), s.wordSpacingFactor);
-    const QString text =
-        QString::fromStdString(realSpeedText(f_.texts().summary, s.effectiveSpeed));
-    f_.LabelVitesseCorrigee->setText(text);
+    effectiveSpeed_ = kb::effectiveSpeed(f_.UpDownVitesse->value(), SpinEditEspace->value(),
+                                         wordSpacingFactor_);
+    const QString text = QString::fromStdString(realSpeedText(f_.texts().summary, effectiveSpeed_));
+    LabelVitesseCorrigee->setText(text);
     f_.UpDownVitesse->setToolTip(text);
     if (afterTimingChange) afterTimingChange();
 }
 
 void TimingControls::UpDownVitesseClick() {
-    MainState& s = f_.state();
     const int speed = f_.UpDownVitesse->value();
-    s.speedFactor = speedFactor(speed);
-    if (effectiveSpeed(speed, f_.SpinEditEspace->value(), s.wordSpacingFactor) < 5.0L) {
+    if (kb::effectiveSpeed(speed, SpinEditEspace->value(), wordSpacingFactor_) < 5.0L) {
         // Its change handler runs in turn and checks again.
-        f_.SpinEditEspace->setValue(f_.SpinEditEspace->value() - 1);
+        SpinEditEspace->setValue(SpinEditEspace->value() - 1);
     }
     refreshSpeedTexts();
 }
 
 void TimingControls::SpinEditEspaceChange() {
-    const int v = f_.SpinEditEspace->value();
+    const int v = SpinEditEspace->value();
     if (v < MinSpacing || v > MaxSpacing) return;
-    MainState& s = f_.state();
-    if (effectiveSpeed(f_.UpDownVitesse->value(), v, s.wordSpacingFactor) < 5.0L &&
+    if (kb::effectiveSpeed(f_.UpDownVitesse->value(), v, wordSpacingFactor_) < 5.0L &&
         v > MinSpacing) {
-        f_.SpinEditEspace->setValue(v - 1);
+        SpinEditEspace->setValue(v - 1);
         return;  // the nested change has refreshed everything
     }
     refreshSpeedTexts();
@@ -49,7 +98,7 @@ void TimingControls::SpinEditEspaceChange() {
 
 void TimingControls::MenuEspaceMotClick(int factor) {
     for (int k = 0; k < 4; ++k) f_.MenuEspaceMotN[k]->setChecked(k + 1 == factor);
-    f_.state().wordSpacingFactor = factor;
+    wordSpacingFactor_ = factor;
     refreshSpeedTexts();
 }
 
@@ -57,7 +106,7 @@ void TimingControls::PoidsClick(int ratio) {
     f_.Poids31->setChecked(ratio == 3);
     f_.Poids41->setChecked(ratio == 4);
     f_.Poids51->setChecked(ratio == 5);
-    f_.state().weightRatio = ratio;
+    weightRatio_ = ratio;
 }
 
 void TimingControls::UpSpeedClick() {
@@ -83,12 +132,12 @@ void TimingControls::DownVolumeClick() {
 }
 
 void TimingControls::Spacing1Click() {
-    f_.openSidePanel(f_.PanelEspace);
-    f_.SpinEditEspace->setFocus();
+    f_.openSidePanel(PanelEspace);
+    SpinEditEspace->setFocus();
 }
 
 void TimingControls::BitBtnOKEspaceClick() {
-    f_.PanelEspace->hide();
+    PanelEspace->hide();
     // The file text takes the focus back instead once the file view exists.
     f_.Editcaractere->setFocus();
 }

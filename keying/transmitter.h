@@ -3,7 +3,7 @@
 // method is called on the GUI thread; an implementation keys the lines on its own timer
 // thread between startKeying and the next disarm.
 
-#include "audio/synthesis.h"
+#include "keying/keying_schedule.h"
 
 namespace kb {
 

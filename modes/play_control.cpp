@@ -1,0 +1,232 @@
+#include "modes/play_control.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+
+#include "modes/mode.h"
+#include "ui/form1.h"
+#include "ui/timing_controls.h"
+#include "ui/typed_text_edit.h"
+#include "ui/ui_services.h"
+#include "ui/widgets.h"
+
+namespace kb {
+
+PlayControl::PlayControl(TForm1& form) : f_(form) {
+    engine_ = std::make_unique<PlaybackEngine>(
+        PlaybackEngine::Sources{form.waveOut(), form.keying(), form.soundTables(), form.random(),
+                                form.fading(), form.morse(), form.shortcuts()},
+        *this);
+    Timer1 = named(new QTimer(&form), "Timer1");
+    Timer1->setInterval(500);
+    TimerBoucle = named(new QTimer(&form), "TimerBoucle");
+    TimerBoucle->setInterval(5000);
+    TimerTXDelay = named(new QTimer(&form), "TimerTXDelay");
+    TimerTXDelay->setInterval(100);
+
+    QObject::connect(Timer1, &QTimer::timeout, &form, [this] { engine_->silentTick(); });
+    QObject::connect(TimerBoucle, &QTimer::timeout, &form, [this] { TimerBoucleTimer(); });
+    QObject::connect(TimerTXDelay, &QTimer::timeout, &form, [this] { TimerTXDelayTimer(); });
+    QObject::connect(form.Button1, &QPushButton::clicked, &form, [this] { engine_->start(); });
+    QObject::connect(form.ButtonStop, &QPushButton::pressed, &form, [this] { ButtonStopClick(); });
+    QObject::connect(form.MenuNoBoucle, &QAction::triggered, &form, [this] { MenuNoBoucleClick(); });
+    const std::pair<QAction*, int> standby[] = {{form.MenuStanby1s, 1000},
+                                                {form.MenuStandby10s, 10000},
+                                                {form.MenuStandby60s, 60000},
+                                                {form.menuStandby300s, 300000}};
+    for (const auto& [action, ms] : standby) {
+        QObject::connect(action, &QAction::triggered, &form, [this, ms] { MenuStandbyClick(ms); });
+    }
+}
+
+PlayControl::~PlayControl() = default;
+
+void PlayControl::play() {
+    if (f_.keying().pttStart()) {
+        f_.refreshLamp();
+        TimerTXDelay->start(f_.keying().txDelayMs());
+    }
+    if (!TimerTXDelay->isActive()) engine_->start();
+}
+
+bool PlayControl::textPlaying() const {
+    const MainState& s = f_.state();
+    if (!engine_->pendingText().empty() || s.fileModeOn || s.randomModeOn) return true;
+    for (const Mode* m : modes_) {
+        if (m->playing()) return true;
+    }
+    return false;
+}
+
+void PlayControl::stopModesWaitingForAnswer() {
+    for (const Mode* m : modes_) {
+        if (m->waitingForAnswer()) {
+            ButtonStopClick();
+            return;
+        }
+    }
+}
+
+// --- The engine's host -------------------------------------------------------------------
+
+void PlayControl::showPlaying(bool playing) { f_.showStop(playing); }
+
+void PlayControl::beforeCharacter() {
+    for (Mode* m : modes_) m->beforeCharacter();
+}
+
+MaskState& PlayControl::mask() { return f_.state().mask; }
+
+bool PlayControl::fileText() const { return f_.state().fileModeOn; }
+
+CharacterSettings PlayControl::nextCharacter() {
+    CharacterSettings c = f_.timing().characterSettings();
+    if (f_.state().quizOn) c.gapKind = CharGapKind::Quiz;
+    for (const Mode* m : modes_) m->adjustCharacter(c);
+    return c;
+}
+
+void PlayControl::keyingStarted() { f_.refreshLamp(); }
+
+void PlayControl::startSilentClock() { Timer1->start(); }
+
+void PlayControl::stopSilentClock() { Timer1->stop(); }
+
+void PlayControl::deviceError(int result, DeviceStep step) {
+    QString what;
+    switch (step) {
+        case DeviceStep::Reset: what = QStringLiteral("WaveOutReset"); break;
+        case DeviceStep::Write: what = QStringLiteral("Ecriture Carte Son StartClick"); break;
+        case DeviceStep::Open: what = QString::fromUtf8(f_.texts().shared.msgCannotOpenSoundCard); break;
+    }
+    f_.ui().error(&f_, QStringLiteral("Err %1 : %2").arg(result).arg(what));
+}
+
+void PlayControl::fatalDeviceError(int result) {
+    deviceError(result, DeviceStep::Open);
+    f_.ui().terminate();
+}
+
+void PlayControl::releaseMonitorInput() {
+    for (Mode* m : modes_) m->releaseSoundInput();
+}
+
+// --- The end of a text -------------------------------------------------------------------
+
+void PlayControl::textEnded() {
+    if (f_.MenuContinuous->menuAction()->isChecked()) {
+        for (Mode* m : modes_) {
+            if (m->endsForReplay()) {
+                replaying_ = m;
+                TimerBoucle->start();
+                return;
+            }
+        }
+    }
+    if (engine_->silentMode()) Timer1->stop();
+    bool taken = false;
+    for (Mode* m : modes_) {
+        if (m->takeOverEnd()) {
+            taken = true;
+            break;
+        }
+    }
+    if (!taken) normalEnd();
+    if (engine_->pendingText().empty()) {
+        for (Mode* m : modes_) m->afterEnd();
+    }
+}
+
+bool PlayControl::fileLoaded() const {
+    // No file can be loaded until the file view exists.
+    return false;
+}
+
+void PlayControl::reenableFileButtons() {
+    if (!fileLoaded()) return;
+    if (!f_.ButtonContinueFile->isHidden()) {
+        f_.ButtonContinueFile->setEnabled(true);
+    } else {
+        f_.ButtonPlayFile->setEnabled(true);
+    }
+}
+
+void PlayControl::normalEnd() {
+    MainState& s = f_.state();
+    f_.ButtonReplayText->setChecked(false);
+    f_.ButtonPlayFile->setChecked(false);
+    f_.ButtonContinueFile->setChecked(false);
+    f_.showStop(false);
+
+    if (!fileLoaded()) {
+        f_.ButtonPlayFile->show();
+        f_.ButtonPlayFile->setEnabled(false);
+        f_.ButtonContinueFile->hide();
+        f_.ButtonContinueFile->setEnabled(false);
+        s.mask.active = false;
+    }
+    f_.ButtonReplayText->setEnabled(!f_.Editcaractere->text().isEmpty());
+
+    for (Mode* m : modes_) m->normalEnd();
+    s.fileModeOn = false;
+    s.randomModeOn = false;
+
+    f_.Editcaractere->setEnabled(true);
+    f_.Editcaractere->setReadOnly(false);
+    f_.setActivityControlsEnabled(true);
+    f_.keying().releaseTransmitter();
+    f_.refreshLamp();
+}
+
+void PlayControl::ButtonStopClick() {
+    MainState& s = f_.state();
+    if (f_.closeOpenSidePanel(TForm1::PanelCloser::StopOrQuit)) return;
+
+    TimerBoucle->stop();
+    f_.ButtonReplayText->setChecked(false);
+    f_.ButtonPlayFile->setChecked(false);
+    f_.ButtonContinueFile->setChecked(false);
+    reenableFileButtons();
+    f_.ButtonReplayText->setEnabled(!f_.Editcaractere->text().isEmpty());
+    f_.showStop(false);
+    f_.Editcaractere->setEnabled(true);
+    f_.setActivityControlsEnabled(true);
+
+    s.quizOn = false;
+    s.randomModeOn = false;
+    const std::optional<std::string> unplayed = engine_->stop();
+    for (Mode* m : modes_) m->stopped(unplayed);
+    // With a character still at the device its notice ends the text; without one (a
+    // continuous replay's standby, the TX delay) no notice will come, so the text ends
+    // here, as the silent clock ends it. Otherwise the box would stay read-only and PTT up.
+    engine_->endIfIdle();
+}
+
+void PlayControl::TimerBoucleTimer() {
+    TimerBoucle->stop();
+    if (replaying_) replaying_->replayAgain();
+}
+
+void PlayControl::MenuNoBoucleClick() {
+    f_.MenuContinuous->menuAction()->setChecked(false);
+    TimerBoucle->stop();
+}
+
+void PlayControl::MenuStandbyClick(int intervalMs) {
+    f_.MenuContinuous->menuAction()->setChecked(true);
+    TimerBoucle->setInterval(intervalMs);
+}
+
+void PlayControl::TimerTXDelayTimer() {
+    TimerTXDelay->stop();
+    engine_->start();
+}
+
+void PlayControl::shutDown() {
+    engine_->shutDown();
+    TimerTXDelay->stop();
+}
+
+}  // namespace kb
