@@ -31,6 +31,7 @@
 #include "audio/portaudio_wave_out.h"
 #include "audio/wave_out_notifier.h"
 #include "core/monotonic.h"
+#include "modes/play_control.h"
 #include "ui/form1.h"
 #include "ui/typed_text_edit.h"
 #include "ui/ui_services.h"
@@ -61,19 +62,19 @@ public:
 // text cursor's blink, for one).
 class TimerEventCounter : public QObject {
 public:
-    explicit TimerEventCounter(const TForm1& form) : form_(form) {}
+    explicit TimerEventCounter(TForm1& form) : play_(form.play()) {}
     int ours = 0;
     int toolkit = 0;
     bool eventFilter(QObject* o, QEvent* e) override {
         if (e->type() == QEvent::Timer) {
-            const bool own = o == form_.Timer1 || o == form_.TimerBoucle || o == form_.TimerTXDelay;
+            const bool own = o == play_.Timer1 || o == play_.TimerBoucle || o == play_.TimerTXDelay;
             ++(own ? ours : toolkit);
         }
         return false;
     }
 
 private:
-    const TForm1& form_;
+    const PlayControl& play_;
 };
 
 struct Window {
@@ -105,7 +106,7 @@ struct Window {
     void waitIdle() {
         QElapsedTimer t;
         t.start();
-        while (!form->state().pendingText.empty() && t.elapsed() < 5000) {
+        while (!form->play().engine().pendingText().empty() && t.elapsed() < 5000) {
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         }
     }
@@ -113,7 +114,7 @@ struct Window {
 
 void BM_KeyPressToSound(benchmark::State& state) {
     Window w;
-    if (w.form->state().silentMode) {
+    if (w.form->play().engine().silentMode()) {
         state.SkipWithError("no sound server: run under scripts/audio-loop.sh run");
         return;
     }
@@ -161,7 +162,7 @@ void BM_IdleWindow(benchmark::State& state) {
     state.counters["idle_own_timer_events"] = counter.ours;
     state.counters["idle_toolkit_timer_events"] = counter.toolkit;
     state.counters["idle_cpu_pct"] = wall > 0 ? 100.0 * cpu / wall : 0;
-    state.counters["silent_mode"] = w.form->state().silentMode ? 1 : 0;
+    state.counters["silent_mode"] = w.form->play().engine().silentMode() ? 1 : 0;
 }
 BENCHMARK(BM_IdleWindow)->Iterations(1)->Unit(benchmark::kMillisecond);
 

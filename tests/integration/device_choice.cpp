@@ -22,6 +22,7 @@
 #include "audio/sound_card_panel.h"
 #include "audio/sound_devices.h"
 #include "audio/wave_out_notifier.h"
+#include "modes/play_control.h"
 #include "ui/form1.h"
 #include "ui/typed_text_edit.h"
 #include "ui/ui_services.h"
@@ -58,7 +59,7 @@ void play(TForm1& form, const char* text) {
     QTest::keyClicks(form.Editcaractere, QString::fromLatin1(text));
     QElapsedTimer t;
     t.start();
-    while (!form.state().pendingText.empty() && t.elapsed() < 20000) runFor(10);
+    while (!form.play().engine().pendingText().empty() && t.elapsed() < 20000) runFor(10);
     runFor(500);  // the last character's tail reaches the sink
 }
 
@@ -102,18 +103,18 @@ int main(int argc, char** argv) {
         card.ComboBoxChoixIn->setCurrentIndex(0);
         card.ComboBoxChoixOut->setCurrentIndex(out);
         card.BitBtnOKCarteSon->click();
-        std::printf("chose output %d\n", form.state().outputDeviceId);
+        std::printf("chose output %d\n", form.play().engine().outputDevice());
         play(form, qPrintable(args[3]));
     } else if (args[1] == QLatin1String("system") && args.size() == 3) {
-        std::printf("was output %d\n", form.state().outputDeviceId);
+        std::printf("was output %d\n", form.play().engine().outputDevice());
         card.RadioButtonCarteWin->click();
         card.BitBtnOKCarteSon->click();
-        std::printf("now output %d\n", form.state().outputDeviceId);
+        std::printf("now output %d\n", form.play().engine().outputDevice());
         play(form, qPrintable(args[2]));
     } else {
         return 2;
     }
-    if (form.state().silentMode) {
+    if (form.play().engine().silentMode()) {
         std::printf("silent mode: the device did not open\n");
         return 1;
     }

@@ -4,6 +4,7 @@
 // lines and a keybird.dat of the test's own in a private folder.
 
 #include <QApplication>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "app/app_shell.h"
+#include "audio/character_fill.h"
 #include "modes/play_control.h"
 #include "support/fake_ui.h"
 #include "support/fake_wave_out.h"
@@ -27,8 +29,10 @@ namespace kb::test {
 
 struct WindowOptions {
     std::vector<std::string> arguments;
-    // keybird.dat's bytes; empty: no settings file at all.
+    // keybird.dat's bytes; empty: no settings file, unless useSettingsFile.
     std::string settings;
+    // The test folder's keybird.dat as it stands (or missing) is the settings file.
+    bool useSettingsFile = false;
     SettingsFileOps* settingsOps = nullptr;
     Keyer* keyer = nullptr;
     int openResult = 0;    // what opening the sound output returns
@@ -59,10 +63,8 @@ protected:
         dev.settingsOps = o.settingsOps;
         dev.devices = std::move(o.devices);
         dev.randomSeed = o.randomSeed;
-        if (!o.settings.empty()) {
-            writeSettings(o.settings);
-            dev.settingsPath = settingsPath().string();
-        }
+        if (!o.settings.empty()) writeSettings(o.settings);
+        if (!o.settings.empty() || o.useSettingsFile) dev.settingsPath = settingsPath().string();
         form = std::make_unique<TForm1>(dev);
         form->shell().FormCreate();
         if (o.show) {
@@ -102,6 +104,36 @@ protected:
             bytes.replace(at, bytes.find("\r\n", at) - at, key + value);
         }
         return bytes;
+    }
+
+    // What one character sounds like with these settings, from the fill itself (no
+    // noise or fading): a blank when `code` is empty.
+    std::vector<std::int16_t> sound(std::string_view code, const CharacterSettings& s = {}) {
+        CharBuffer b;
+        KeyingSchedule k;
+        RandomInt r;
+        Fading f;
+        const int n =
+            fillOneCharacter(b, k, false, {form->soundTables(), r, f}, code, code.empty(), s);
+        return {b.data(), b.data() + n};
+    }
+    static CharacterSettings at(int speed, int spacing = 1, int weight = 3, int wordFactor = 1) {
+        CharacterSettings s;
+        s.speed = speed;
+        s.spacing = spacing;
+        s.weightRatio = weight;
+        s.wordSpacingFactor = wordFactor;
+        return s;
+    }
+    // The tone buffers written so far, one after the other.
+    std::vector<std::int16_t> heard() { return wave->toneStream(); }
+    static std::vector<std::int16_t> join(std::initializer_list<std::vector<std::int16_t>> parts) {
+        std::vector<std::int16_t> all;
+        for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+        return all;
+    }
+    void type(const char* text) {
+        QTest::keyClicks(form->Editcaractere, QString::fromUtf8(text));
     }
 
     PlayControl& play() { return form->play(); }

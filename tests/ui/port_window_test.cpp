@@ -15,26 +15,21 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/app_shell.h"
-#include "audio/playback_engine.h"
 #include "keying/clock.h"
 #include "keying/fake_io_ctrl.h"
 #include "keying/fake_mm_timer.h"
 #include "keying/fake_serial_lines.h"
 #include "keying/keyer.h"
 #include "keying/port_panel.h"
-#include "support/fake_ui.h"
-#include "support/fake_wave_out.h"
-#include "ui/form1.h"
+#include "support/window_harness.h"
 #include "ui/radio_group.h"
-#include "ui/typed_text_edit.h"
 
 namespace kb {
 namespace {
 
 namespace fs = std::filesystem;
 
-class PortWindowTest : public ::testing::Test {
+class PortWindowTest : public test::WindowTest {
 protected:
     void SetUp() override {
         lpt.setAddress(1, 0x378);
@@ -44,38 +39,23 @@ protected:
     }
     void TearDown() override {
         form.reset();
-        if (!dir.empty()) fs::remove_all(dir);
+        WindowTest::TearDown();
     }
 
     void create(std::vector<std::string> args, const std::string& settings = {}) {
         form.reset();
         keyer = std::make_unique<Keyer>(lines, lpt, timer);
         keyer->loadLptAddresses();
-        FormDevices dev;
-        dev.waveOut = &wave;
-        dev.ui = &ui;
-        dev.keyer = keyer.get();
-        dev.arguments = std::move(args);
-        if (!settings.empty()) {
-            dir = fs::temp_directory_path() / ("keybird-port-" + std::to_string(::getpid()));
-            fs::create_directories(dir);
-            std::ofstream(dir / "keybird.dat", std::ios::binary) << settings;
-            dev.settingsPath = (dir / "keybird.dat").string();
-        }
-        form = std::make_unique<TForm1>(dev);
-        form->shell().FormCreate();
+        test::WindowOptions o;
+        o.keyer = keyer.get();
+        o.arguments = std::move(args);
+        o.settings = settings;
+        WindowTest::create(o);
         lines.clearEvents();
     }
 
     static std::string defaultsWith(std::vector<std::pair<std::string, std::string>> keys) {
-        std::ifstream in(fs::path(KEYBIRD_SOURCE_DIR) / "fuzz/corpus/settings/default.dat",
-                         std::ios::binary);
-        std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        for (const auto& [key, value] : keys) {
-            const std::size_t at = bytes.find(key);
-            bytes.replace(at, bytes.find("\r\n", at) - at, key + value);
-        }
-        return bytes;
+        return WindowTest::defaultsWith(keys);
     }
 
     PortPanel& port() { return *form->portPanel(); }
@@ -85,11 +65,7 @@ protected:
     FakeSerialLines lines{clock};
     FakeIOCtrl lpt{clock};
     FakeMMTimer timer;
-    test::FakeWaveOut wave;
-    test::FakeUi ui;
     std::unique_ptr<Keyer> keyer;
-    std::unique_ptr<TForm1> form;
-    fs::path dir;
 };
 
 TEST_F(PortWindowTest, ThePanelOpensFromItsMenuAndShowsTheDetectedAddresses) {
@@ -108,8 +84,8 @@ TEST_F(PortWindowTest, ThePanelOpensFromItsMenuAndShowsTheDetectedAddresses) {
 
 TEST_F(PortWindowTest, WithoutAPortNothingIsKeyedAndTheLampStaysOff) {
     QTest::keyClicks(form->Editcaractere, QStringLiteral("e"));
-    EXPECT_FALSE(form->TimerTXDelay->isActive());
-    EXPECT_EQ(wave.writes.size(), 1u);
+    EXPECT_FALSE(play().TimerTXDelay->isActive());
+    EXPECT_EQ(wave->writes.size(), 1u);
     EXPECT_FALSE(timer.pending());
     EXPECT_FALSE(lampOn());
     EXPECT_TRUE(lines.events().empty());
@@ -130,18 +106,18 @@ TEST_F(PortWindowTest, PttOnDtrCwOnRtsKeysTheCharacterAfterTheTxDelay) {
     EXPECT_EQ(lines.events(), std::vector<std::string>{"DTR+"});  // PTT
     EXPECT_TRUE(lampOn());
     // The first character waits for the transmitter to switch over.
-    EXPECT_TRUE(form->TimerTXDelay->isActive());
-    EXPECT_EQ(form->TimerTXDelay->interval(), 250);
-    EXPECT_TRUE(wave.writes.empty());
-    form->engine().TimerTXDelayTimer();
-    ASSERT_EQ(wave.writes.size(), 1u);
+    EXPECT_TRUE(play().TimerTXDelay->isActive());
+    EXPECT_EQ(play().TimerTXDelay->interval(), 250);
+    EXPECT_TRUE(wave->writes.empty());
+    play().TimerTXDelayTimer();
+    ASSERT_EQ(wave->writes.size(), 1u);
     EXPECT_EQ(lines.events(), (std::vector<std::string>{"DTR+", "RTS+"}));  // key down
     EXPECT_EQ(timer.pendingInterval(), 94);  // the dot at 12 wpm: 2083 frames
     timer.fire();  // "E" ends: key up, no more steps
     EXPECT_EQ(lines.events().back(), "RTS-");
     EXPECT_FALSE(timer.pending());
 
-    wave.completeAll();  // the end of the text releases the transmitter
+    wave->completeAll();  // the end of the text releases the transmitter
     EXPECT_FALSE(lampOn());
     EXPECT_FALSE(lines.dtr());
     EXPECT_FALSE(lines.rts());
@@ -151,15 +127,15 @@ TEST_F(PortWindowTest, StopDuringTheTxDelayDropsPtt) {
     form->MenuPort->trigger();
     port().RadioGroupCOM->clickItem(1);
     QTest::keyClicks(form->Editcaractere, QStringLiteral("e"));
-    ASSERT_TRUE(form->TimerTXDelay->isActive());
+    ASSERT_TRUE(play().TimerTXDelay->isActive());
     ASSERT_TRUE(lines.dtr());
     form->ButtonStop->click();  // the port panel stays open: Stop stops
     EXPECT_FALSE(port().PanelPort->isHidden());
     EXPECT_FALSE(lines.dtr());
     EXPECT_FALSE(lines.rts());
     EXPECT_FALSE(lampOn());
-    form->engine().TimerTXDelayTimer();  // the delay runs out: nothing is left to play
-    EXPECT_TRUE(wave.writes.empty());
+    play().TimerTXDelayTimer();  // the delay runs out: nothing is left to play
+    EXPECT_TRUE(wave->writes.empty());
     EXPECT_FALSE(lines.dtr());
 }
 
@@ -171,14 +147,14 @@ TEST_F(PortWindowTest, ABlankIsNeverKeyedAndPttStaysOn) {
     form->MenuDelayedPlay->trigger();
     QTest::keyClicks(form->Editcaractere, QStringLiteral("e e"));
     form->ButtonReplayText->click();
-    form->engine().TimerTXDelayTimer();
+    play().TimerTXDelayTimer();
     timer.fire();
     lines.clearEvents();
-    wave.completeNext();  // "e" done: the blank is next
+    wave->completeNext();  // "e" done: the blank is next
     EXPECT_TRUE(lines.events().empty());
     EXPECT_FALSE(timer.pending());
     EXPECT_TRUE(lines.dtr()) << "PTT stays on through the word gap";
-    wave.completeNext();
+    wave->completeNext();
     EXPECT_EQ(lines.events(), std::vector<std::string>{"RTS+"});
 }
 
@@ -220,7 +196,7 @@ TEST_F(PortWindowTest, AnAdapterPulledWhileKeyingStopsKeyingAndSaysSo) {
     port().CheckBoxCWRTS->click();
     port().RadioGroupCOM->clickItem(1);
     QTest::keyClicks(form->Editcaractere, QStringLiteral("ee"));
-    form->engine().TimerTXDelayTimer();
+    play().TimerTXDelayTimer();
     lines.failLinesWith(EIO);
     timer.fire();  // the step fails on the "timer thread"
     QCoreApplication::processEvents();  // the fault reaches the window
@@ -228,8 +204,8 @@ TEST_F(PortWindowTest, AnAdapterPulledWhileKeyingStopsKeyingAndSaysSo) {
     EXPECT_EQ(port().RadioGroupCOM->ItemIndex(), 0);
     EXPECT_FALSE(lampOn());
     // The text plays on without keying.
-    wave.completeAll();
-    EXPECT_EQ(wave.writes.size(), 2u);
+    wave->completeAll();
+    EXPECT_EQ(wave->writes.size(), 2u);
     EXPECT_FALSE(timer.pending());
 }
 
@@ -278,7 +254,7 @@ TEST_F(PortWindowTest, StoredPortKeysApplyAndComeBackAtExit) {
     EXPECT_EQ(lines.openedPath(), "/dev/ttyUSB0");
     EXPECT_EQ(keyer->PttLineMask(), LineDtr);
     EXPECT_EQ(keyer->CwLineMask(), LineRts);
-    EXPECT_EQ(form->TimerTXDelay->interval(), 250);
+    EXPECT_EQ(play().TimerTXDelay->interval(), 250);
     EXPECT_EQ(port().RadioGroupTXDelay->ItemIndex(), 4);
     EXPECT_EQ(port().RadioGroupLPT->ItemIndex(), 2);
     EXPECT_EQ(port().EditLPT[1]->text(), QStringLiteral("[2BCh]"));
@@ -286,7 +262,7 @@ TEST_F(PortWindowTest, StoredPortKeysApplyAndComeBackAtExit) {
     EXPECT_EQ(port().RadioGroupPin->ItemIndex(), 2);
     EXPECT_TRUE(port().CheckBoxPin[2]->isChecked());
     form->close();
-    std::ifstream in(dir / "keybird.dat", std::ios::binary);
+    std::ifstream in(settingsPath(), std::ios::binary);
     const std::string written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     EXPECT_EQ(written, file);
 }

@@ -13,11 +13,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/app_shell.h"
 #include "app/settings_store.h"
-#include "support/fake_ui.h"
-#include "support/fake_wave_out.h"
-#include "ui/form1.h"
+#include "support/window_harness.h"
 
 namespace kb {
 namespace {
@@ -55,47 +52,35 @@ public:
     }
 };
 
-class SettingsWindowTest : public ::testing::Test {
+class SettingsWindowTest : public test::WindowTest {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("keybird-settings-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-        path = dir / "keybird.dat";
+        path = settingsPath();
         original = fullFile();
         ASSERT_FALSE(original.empty());
         writeFile(path, original);
     }
-    void TearDown() override {
-        form.reset();
-        fs::remove_all(dir);
-    }
 
     void start(SettingsFileOps* ops = nullptr) {
-        FormDevices dev;
-        dev.waveOut = &wave;
-        dev.ui = &ui;
-        dev.settingsPath = path.string();
-        dev.settingsOps = ops;
-        form = std::make_unique<TForm1>(dev);
-        form->shell().FormCreate();
+        test::WindowOptions o;
+        o.useSettingsFile = true;
+        o.settingsOps = ops;
+        create(o);
     }
 
-    fs::path dir, path;
+    fs::path path;
     std::string original;
-    test::FakeWaveOut wave;
-    test::FakeUi ui;
-    std::unique_ptr<TForm1> form;
 };
 
 TEST_F(SettingsWindowTest, StoredValuesReachTheControls) {
     start();
     EXPECT_EQ(form->UpDownVitesse->value(), 18);
-    EXPECT_EQ(form->SpinEditEspace->value(), 2);
+    EXPECT_EQ(timing().SpinEditEspace->value(), 2);
     EXPECT_TRUE(form->MenuEspaceMotN[1]->isChecked());
-    EXPECT_EQ(form->state().wordSpacingFactor, 2);
+    EXPECT_EQ(timing().wordSpacingFactor(), 2);
     EXPECT_EQ(form->UpDownAmplitude->value(), -6);
     EXPECT_EQ(form->soundTables().params().levelGain, levelGain(-6));
-    EXPECT_EQ(form->LabelVitesseCorrigee->text(),
+    EXPECT_EQ(timing().LabelVitesseCorrigee->text(),
               QStringLiteral("Real speed (wpm) = %1").arg(QString::fromStdString(
                   formatOneDecimal(effectiveSpeed(18, 2, 2)))));
 }
@@ -108,7 +93,7 @@ TEST_F(SettingsWindowTest, EachWayOutWritesTheChangedValuesAndKeepsEverythingEls
         start();
         form->UpDownVitesse->stepUp();
         form->UpDownVitesse->stepUp();
-        form->SpinEditEspace->stepUp();
+        timing().SpinEditEspace->stepUp();
         switch (way) {
             case QuitButton: form->ButtonQuitter->click(); break;
             case CloseWindow: form->close(); break;
@@ -133,7 +118,7 @@ TEST_F(SettingsWindowTest, AFailedWriteKeepsTheOldFileAndSaysSo) {
     EXPECT_EQ(readFile(path), original);
     EXPECT_EQ(ui.warnings, QStringList{QStringLiteral("Can't create keybird.dat !")});
     EXPECT_EQ(ui.terminations, 1);  // the program ends anyway
-    for (const auto& entry : fs::directory_iterator(dir)) {
+    for (const auto& entry : fs::directory_iterator(folder())) {
         EXPECT_EQ(entry.path().filename(), "keybird.dat") << "a temporary file was left";
     }
 }
@@ -142,7 +127,7 @@ TEST_F(SettingsWindowTest, WithoutAFileTheDefaultsApplyAndOneIsWritten) {
     fs::remove(path);
     start();
     EXPECT_EQ(form->UpDownVitesse->value(), 12);
-    EXPECT_EQ(form->SpinEditEspace->value(), 1);
+    EXPECT_EQ(timing().SpinEditEspace->value(), 1);
     form->close();
     const std::string written = readFile(path);
     EXPECT_TRUE(written.starts_with("SPEED=12\r\nSPACE=1\r\nSPACEW=1\r\nLANGUAGE=E\r\nLEVEL=-9\r\n"));

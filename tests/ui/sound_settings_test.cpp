@@ -1,5 +1,5 @@
-// Pitch, noise and fading dialogs, the examination preset, the noise filler through the
-// engine, and the sound-card panel, with a fake sound device.
+// Pitch, noise and fading dialogs, the examination preset and the sound-card panel, with
+// a fake sound device.
 
 #include <QAction>
 #include <QCheckBox>
@@ -17,62 +17,34 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/app_shell.h"
-#include "audio/playback_engine.h"
 #include "audio/sound_card_panel.h"
 #include "audio/sound_dialogs.h"
-#include "support/fake_ui.h"
-#include "support/fake_wave_out.h"
-#include "ui/form1.h"
-#include "ui/typed_text_edit.h"
+#include "support/window_harness.h"
 
 namespace kb {
 namespace {
 
 namespace fs = std::filesystem;
 
-class SoundSettingsTest : public ::testing::Test {
+class SoundSettingsTest : public test::WindowTest {
 protected:
     void SetUp() override { create(); }
-    void TearDown() override {
-        form.reset();
-        if (!dir.empty()) fs::remove_all(dir);
-    }
 
     void create(const std::string& settingsFile = {}) {
-        form.reset();
-        wave = std::make_unique<test::FakeWaveOut>();
-        wave->deviceCount = 2;
-        FormDevices dev;
-        dev.waveOut = wave.get();
-        dev.ui = &ui;
-        dev.devices.inputs = [] { return std::vector<std::string>{"pulse", "default"}; };
-        dev.devices.outputs = [] { return std::vector<std::string>{"pulse", "default"}; };
-        if (!settingsFile.empty()) {
-            dir = fs::temp_directory_path() / ("keybird-sound-" + std::to_string(::getpid()));
-            fs::create_directories(dir);
-            std::ofstream(dir / "keybird.dat", std::ios::binary) << settingsFile;
-            dev.settingsPath = (dir / "keybird.dat").string();
-        }
-        form = std::make_unique<TForm1>(dev);
-        form->shell().FormCreate();
+        test::WindowOptions o;
+        o.deviceCount = 2;
+        o.devices.inputs = [] { return std::vector<std::string>{"pulse", "default"}; };
+        o.devices.outputs = [] { return std::vector<std::string>{"pulse", "default"}; };
+        o.settings = settingsFile;
+        WindowTest::create(o);
     }
 
     // A settings file with one key changed from the program's own defaults.
     static std::string defaultsWith(const std::string& key, const std::string& value) {
-        std::ifstream in(fs::path(KEYBIRD_SOURCE_DIR) / "fuzz/corpus/settings/default.dat",
-                         std::ios::binary);
-        std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        const std::size_t at = bytes.find(key);
-        return bytes.replace(at, bytes.find("\r\n", at) - at, key + value);
+        return WindowTest::defaultsWith({{key, value}});
     }
 
     SoundCardPanel& card() { return form->soundCard(); }
-
-    test::FakeUi ui;
-    std::unique_ptr<test::FakeWaveOut> wave;
-    std::unique_ptr<TForm1> form;
-    fs::path dir;
 };
 
 TEST_F(SoundSettingsTest, PitchTrackBarSetsFifteenHundredLessTenPerStep) {
@@ -94,13 +66,13 @@ TEST_F(SoundSettingsTest, PitchTrackBarSetsFifteenHundredLessTenPerStep) {
 
 TEST_F(SoundSettingsTest, ExaminationToneAppliesThePresetAndSurvivesPitchMoves) {
     form->UpDownVitesse->setValue(25);
-    form->SpinEditEspace->setValue(3);
+    timing().SpinEditEspace->setValue(3);
     form->FormNote->CheckBoxTonExamen->click();
     EXPECT_EQ(form->UpDownVitesse->value(), 11);
-    EXPECT_EQ(form->state().speedFactor, 11 / 2.5L);
-    EXPECT_EQ(form->SpinEditEspace->value(), 1);
+    EXPECT_EQ(timing().characterSettings().speed, 11);
+    EXPECT_EQ(timing().SpinEditEspace->value(), 1);
     EXPECT_TRUE(form->MenuEspaceMotN[1]->isChecked());
-    EXPECT_EQ(form->state().wordSpacingFactor, 2);
+    EXPECT_EQ(timing().wordSpacingFactor(), 2);
     EXPECT_EQ(form->soundTables().params().type, ToneType::Examination);
 
     ToneTable exam;
@@ -120,7 +92,7 @@ TEST_F(SoundSettingsTest, AStoredExaminationToneAppliesThePresetAtStartUp) {
     EXPECT_TRUE(form->FormNote->CheckBoxTonExamen->isChecked());
     EXPECT_EQ(form->soundTables().params().type, ToneType::Examination);
     EXPECT_EQ(form->UpDownVitesse->value(), 11);
-    EXPECT_EQ(form->state().wordSpacingFactor, 2);
+    EXPECT_EQ(timing().wordSpacingFactor(), 2);
 }
 
 TEST_F(SoundSettingsTest, StoredNoiseFadingAndBandwidthReachTheDialogs) {
@@ -134,55 +106,6 @@ TEST_F(SoundSettingsTest, StoredNoiseFadingAndBandwidthReachTheDialogs) {
     EXPECT_EQ(form->fading().depthDb, 17);
     form->FormNoise->RadioButton10k->click();
     EXPECT_EQ(form->soundTables().noiseParams().hold, 1);
-}
-
-// A file playback with the noise button down: each character is followed by the noise
-// filler, whose completion never advances the text; the filler of the last character
-// plays out after the end.
-TEST_F(SoundSettingsTest, NoiseFillerFollowsEachCharacterAndNeverAdvancesTheText) {
-    MainState& s = form->state();
-    s.noiseFile = true;
-    s.fileModeOn = true;
-    s.pendingText = "ee";
-    form->Button1->click();
-    ASSERT_EQ(wave->writes.size(), 2u);
-    EXPECT_EQ(wave->writes[0].buffer, WaveBuffer::Tone);
-    EXPECT_EQ(wave->writes[1].buffer, WaveBuffer::Noise);
-    ASSERT_EQ(wave->writes[1].values.size(), 30000u);  // 15000 frames of the noise table
-    EXPECT_TRUE(std::equal(wave->writes[1].values.begin(), wave->writes[1].values.end(),
-                           form->soundTables().noise().data()));
-    // The tone's gaps carry noise: the last element gap is not silent.
-    const auto& tone = wave->writes[0].values;
-    EXPECT_NE(*std::max_element(tone.end() - 100, tone.end()), 0);
-
-    form->engine().onNotice({WaveOutNotice::Kind::Done, wave.get(), WaveBuffer::Noise, 0});
-    EXPECT_EQ(s.pendingText, "ee");
-    wave->completeNext();  // the tone
-    EXPECT_EQ(s.pendingText, "e");
-    ASSERT_EQ(wave->writes.size(), 4u);
-    // The next start step reset the device first: that cut the filler.
-    const auto resets = std::count(wave->calls.begin(), wave->calls.end(), "reset");
-    EXPECT_GE(resets, 2);
-    wave->completeNext();  // the filler of the first character: ignored
-    EXPECT_EQ(s.pendingText, "e");
-    wave->completeNext();
-    EXPECT_TRUE(s.pendingText.empty());
-    // No reset after the end: the last filler plays out.
-    EXPECT_EQ(wave->calls.back(), "write noise");
-}
-
-TEST_F(SoundSettingsTest, NoiseAndFadingApplyOnlyToTheirOwnMode) {
-    MainState& s = form->state();
-    s.noiseRandom = true;
-    s.qsbRandom = true;
-    s.fileModeOn = true;  // a file plays: the random view's buttons do not apply
-    s.pendingText = "e";
-    form->Button1->click();
-    ASSERT_EQ(wave->writes.size(), 1u);
-    CharBuffer clean;
-    const int n = fillCharacter(clean, form->soundTables().tone(), ".",
-                                elementDurations(s.speedFactor, 3), 2);
-    EXPECT_TRUE(std::equal(clean.data(), clean.data() + n, wave->writes[0].values.begin()));
 }
 
 TEST_F(SoundSettingsTest, TheSoundCardPanelRefusesWhilePlaying) {
@@ -216,8 +139,8 @@ TEST_F(SoundSettingsTest, TheSoundCardPanelListsTheDevicesAndReopensOnlyOnAChang
     card().ComboBoxChoixIn->setCurrentIndex(1);
     card().ComboBoxChoixOut->setCurrentIndex(1);
     card().BitBtnOKCarteSon->click();
-    EXPECT_EQ(form->state().outputDeviceId, 1);
-    EXPECT_EQ(form->state().inputDeviceId, 1);
+    EXPECT_EQ(engine().outputDevice(), 1);
+    EXPECT_EQ(card().inputDevice(), 1);
     const std::vector<std::string> reopen(wave->calls.end() - 4, wave->calls.end());
     EXPECT_EQ(reopen, (std::vector<std::string>{"reset", "close", "open 1", "reset"}));
 
@@ -231,7 +154,7 @@ TEST_F(SoundSettingsTest, TheSoundCardPanelListsTheDevicesAndReopensOnlyOnAChang
 
 TEST_F(SoundSettingsTest, AStoredDeviceThatNoLongerExistsGivesSilentModeNotACrash) {
     create(defaultsWith("OSOUND=", "5"));
-    EXPECT_TRUE(form->state().silentMode);
+    EXPECT_TRUE(engine().silentMode());
     ASSERT_EQ(ui.errors.size(), 1);
     EXPECT_EQ(ui.errors[0], QStringLiteral("Err -9996 : Can't open the sound card !"));
     form->MenuSoundCard->trigger();
@@ -242,7 +165,7 @@ TEST_F(SoundSettingsTest, AStoredDeviceThatNoLongerExistsGivesSilentModeNotACras
     card().ComboBoxChoixIn->setCurrentIndex(0);
     card().ComboBoxChoixOut->setCurrentIndex(0);
     card().BitBtnOKCarteSon->click();
-    EXPECT_FALSE(form->state().silentMode);
+    EXPECT_FALSE(engine().silentMode());
     QTest::keyClicks(form->Editcaractere, QStringLiteral("e"));
     EXPECT_EQ(wave->writes.size(), 1u);
 }
