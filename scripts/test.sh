@@ -19,6 +19,9 @@ run_ctest() {
   ctest "$@" | tee -a "$summary"
 }
 
+step "Layering"
+bash scripts/check-layering.sh
+
 step "Debug build and tests"
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$jobs"
