@@ -149,12 +149,11 @@ TEST_P(EveryElement, StartsWithTheSameRiseAndFallsToExactlyZero) {
         const int len = *e == '-' ? d.dash : d.dot;
         // The rise: the table's first 50 frames, the same for every element.
         for (int i = 0; i < 2 * RiseFrames; ++i) ASSERT_EQ(b[h + i], tone[i]) << "value " << i;
-        // The fall over the last 50 frames: j frames still to come scale by j/50, the
-        // quotient taken in extended precision first (it decides the exact halves).
+        // The fall over the last 50 frames, value for value as the fall function gives
+        // it (its own arithmetic is pinned by FallScalesByTheFramesStillToCome).
         for (int i = len - 2 * RiseFrames; i < len; ++i) {
-            const int j = (len - 1 - i) / 2;
-            const long expected = std::lrintl(tone[i] * (static_cast<long double>(j) / 50.0L));
-            ASSERT_EQ(b[h + i], expected) << "value " << i << " of an element of " << len;
+            ASSERT_EQ(b[h + i], applyFall(tone[i], len - 1 - i))
+                << "value " << i << " of an element of " << len;
         }
         EXPECT_EQ(b[h + len - 2], 0);
         EXPECT_EQ(b[h + len - 1], 0);
@@ -172,6 +171,29 @@ INSTANTIATE_TEST_SUITE_P(Codes, EveryElement,
                          testing::Values(FillCase{20, 3, "-.-."}, FillCase{5, 3, "-."},
                                          FillCase{50, 5, ".-.-.-"}, FillCase{12, 4, "........"},
                                          FillCase{48, 3, "--..--"}));
+
+// Fixed values: j frames still to come scale by j/50, exact halves to even.
+TEST(Fall, FallScalesByTheFramesStillToCome) {
+    struct Case {
+        std::int16_t sample;
+        int remaining;  // values still to come in the element
+        std::int16_t expected;
+    };
+    const Case cases[] = {
+        {10000, 100, 10000},  // 50 frames to go: not yet falling
+        {10000, 99, 9800},    // 49 frames: 49/50
+        {10000, 98, 9800},    // both values of a frame scale alike
+        {-10000, 51, -5000},  // 25 frames: half
+        {25, 51, 12},         // 12.5 rounds to even
+        {75, 51, 38},         // 37.5 rounds to even
+        {32767, 1, 0},        // the last frame is silent
+        {-32767, 0, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(applyFall(c.sample, c.remaining), c.expected)
+            << c.sample << " with " << c.remaining << " values to come";
+    }
+}
 
 TEST_F(Fill, OutputIsCutAtTheBufferCapacityRatherThanOverrun) {
     const ElementDurations d = elementDurations(speedFactor(5), 3);

@@ -191,7 +191,7 @@ TEST_F(Recording, Mono16ValuesAreTheLeftToneValuesWithTheFall) {
     for (int k = 0; k < n - 50; ++k) ASSERT_EQ(value(k), tone[2 * k]) << k;
     for (int k = n - 50; k < n; ++k) {
         const int j = n - 1 - k;  // frames still to come
-        ASSERT_EQ(value(k), std::lrintl(tone[2 * k] * (static_cast<long double>(j) / 50.0L))) << k;
+        ASSERT_EQ(value(k), applyFall(tone[2 * k], 2 * j)) << k;
     }
     EXPECT_EQ(value(n - 1), 0);
     for (int k = n; k < 5000; ++k) ASSERT_EQ(value(k), 0) << k;
@@ -208,10 +208,7 @@ TEST_F(Recording, StereoCarriesTheSameValueOnBothChannelsAndFallsPerFrame) {
         ASSERT_EQ(value(k), value(k + 1)) << k;
         const int frame = k / 2;
         const int j = 1499 - frame;
-        const long expected =
-            j >= 50 ? tone[2 * frame]
-                    : std::lrintl(tone[2 * frame] * (static_cast<long double>(j) / 50.0L));
-        ASSERT_EQ(value(k), expected) << "frame " << frame;
+        ASSERT_EQ(value(k), applyFall(tone[2 * frame], 2 * j)) << "frame " << frame;
     }
     EXPECT_EQ(value(n - 1), 0);
     EXPECT_EQ(value(n - 2), 0);
