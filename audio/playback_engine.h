@@ -111,7 +111,7 @@ public:
     // with the device, which plays to its end; nothing when the queue was empty.
     std::optional<std::string> stop();
     // After a stop: with no character at the device no notice will come, so the end of
-    // the text runs now (in silent mode fully; otherwise it only disarms the keying).
+    // the text runs now; with one, its notice ends the text.
     void endIfIdle();
 
     // Opens the output device (start-up); silent mode on failure.

@@ -17,14 +17,18 @@ class Mode {
 public:
     virtual ~Mode() = default;
 
-    // Its text is playing: the sound-card panel refuses to open meanwhile.
+    // Its text is playing: the sound-card panel refuses to open meanwhile, and the
+    // controls it registered stay as they are when another activity disables the rest.
     virtual bool playing() const { return false; }
+    // The text playing is a file's: the walk skips its masked stretches.
+    virtual bool playsFileText() const { return false; }
     // It waits for the user (the quiz's answer): a device panel presses Stop first.
     virtual bool waitingForAnswer() const { return false; }
 
     // Before each character leaves the queue: the highlight of the text playing.
     virtual void beforeCharacter() {}
-    // Its changes to the next character: the gap after a group, band conditions.
+    // Its changes to the next character: the quiz's gap, the gap after a group, band
+    // conditions. It clears its own playing state in normalEnd() and stopped().
     virtual void adjustCharacter(CharacterSettings&) const {}
 
     // The text ran out with continuous replay on. True when this mode replays its text:
@@ -32,7 +36,8 @@ public:
     virtual bool endsForReplay() { return false; }
     virtual void replayAgain() {}
     // The text ran out. True when the mode takes the end over (a random run goes on, the
-    // quiz waits for its answer), so the normal end does not run.
+    // quiz waits for its answer), so the normal end does not run. The modes' afterEnd()
+    // still follows when the queue is empty.
     virtual bool takeOverEnd() { return false; }
     // Its part of the normal end.
     virtual void normalEnd() {}

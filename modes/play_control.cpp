@@ -52,8 +52,7 @@ void PlayControl::play() {
 }
 
 bool PlayControl::textPlaying() const {
-    const MainState& s = f_.state();
-    if (!engine_->pendingText().empty() || s.fileModeOn || s.randomModeOn) return true;
+    if (!engine_->pendingText().empty()) return true;
     for (const Mode* m : modes_) {
         if (m->playing()) return true;
     }
@@ -79,11 +78,15 @@ void PlayControl::beforeCharacter() {
 
 MaskState& PlayControl::mask() { return f_.state().mask; }
 
-bool PlayControl::fileText() const { return f_.state().fileModeOn; }
+bool PlayControl::fileText() const {
+    for (const Mode* m : modes_) {
+        if (m->playsFileText()) return true;
+    }
+    return false;
+}
 
 CharacterSettings PlayControl::nextCharacter() {
     CharacterSettings c = f_.timing().characterSettings();
-    if (f_.state().quizOn) c.gapKind = CharGapKind::Quiz;
     for (const Mode* m : modes_) m->adjustCharacter(c);
     return c;
 }
@@ -170,8 +173,6 @@ void PlayControl::normalEnd() {
     f_.ButtonReplayText->setEnabled(!f_.Editcaractere->text().isEmpty());
 
     for (Mode* m : modes_) m->normalEnd();
-    s.fileModeOn = false;
-    s.randomModeOn = false;
 
     f_.Editcaractere->setEnabled(true);
     f_.Editcaractere->setReadOnly(false);
@@ -181,7 +182,6 @@ void PlayControl::normalEnd() {
 }
 
 void PlayControl::ButtonStopClick() {
-    MainState& s = f_.state();
     if (f_.closeOpenSidePanel(TForm1::PanelCloser::StopOrQuit)) return;
 
     TimerBoucle->stop();
@@ -194,8 +194,6 @@ void PlayControl::ButtonStopClick() {
     f_.Editcaractere->setEnabled(true);
     f_.setActivityControlsEnabled(true);
 
-    s.quizOn = false;
-    s.randomModeOn = false;
     const std::optional<std::string> unplayed = engine_->stop();
     for (Mode* m : modes_) m->stopped(unplayed);
     // With a character still at the device its notice ends the text; without one (a

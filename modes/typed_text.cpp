@@ -127,8 +127,7 @@ void TypedTextMode::ButtonReplayTextClick() {
     }
     if (f_.MenuContinuous->menuAction()->isChecked()) pending += ' ';
 
-    // A replay during a random run leaves the random mode's button as it is.
-    f_.setActivityControlsEnabled(false, !f_.state().randomModeOn);
+    f_.setActivityControlsEnabled(false);
     f_.ButtonPlayFile->setEnabled(false);
     f_.ButtonContinueFile->setEnabled(false);
     box->setReadOnly(true);
@@ -185,7 +184,7 @@ void TypedTextMode::replayAgain() { f_.ButtonReplayText->click(); }
 
 void TypedTextMode::normalEnd() {
     // A typed replay that ended while a file played leaves the masked text too.
-    if (f_.state().fileModeOn && typedReplayOn_) f_.state().mask.active = false;
+    if (f_.play().fileText() && typedReplayOn_) f_.state().mask.active = false;
     typedTextFocus();
     typedReplayOn_ = false;
 }

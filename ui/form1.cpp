@@ -24,6 +24,7 @@
 #include "audio/sound_dialogs.h"
 #include "keying/keyer.h"
 #include "keying/port_panel.h"
+#include "modes/mode.h"
 #include "modes/play_control.h"
 #include "modes/typed_text.h"
 #include "ui/timing_controls.h"
@@ -226,7 +227,7 @@ void TForm1::buildLeftColumn(QWidget* column) {
     for (QRadioButton* r : {RadioButtonAlphabet, RadioButtonCodeQ, RadioButtonAbrev,
                             RadioButtonRandom, RadioButtonFile, RadioButtonQuiz,
                             RadioButtonMonitor}) {
-        addActivityControl(r, r == RadioButtonRandom);
+        addActivityControl(r);
     }
     right->addWidget(GroupBoxChoix);
 
@@ -382,13 +383,19 @@ void TForm1::showStop(bool stop) {
     ButtonQuitter->setVisible(!stop);
 }
 
-void TForm1::addActivityControl(QWidget* control, bool randomRadio) {
-    activityControls_.push_back({control, randomRadio});
+void TForm1::addActivityControl(QWidget* control, const Mode* owner) {
+    for (ActivityControl& a : activityControls_) {
+        if (a.control == control) {
+            a.owner = owner;
+            return;
+        }
+    }
+    activityControls_.push_back({control, owner});
 }
 
-void TForm1::setActivityControlsEnabled(bool enabled, bool random) {
+void TForm1::setActivityControlsEnabled(bool enabled) {
     for (const ActivityControl& a : activityControls_) {
-        if (!a.randomRadio || random || enabled) a.control->setEnabled(enabled);
+        if (enabled || !a.owner || !a.owner->playing()) a.control->setEnabled(enabled);
     }
 }
 

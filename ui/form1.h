@@ -41,6 +41,7 @@ namespace kb {
 class AppShell;
 class SettingsBinding;
 class SettingsFileOps;
+class Mode;
 class PlayControl;
 class TimingControls;
 class TypedTextMode;
@@ -100,12 +101,11 @@ public:
     // Shows Stop in place of Quit, or the other way round.
     void showStop(bool stop);
     // The controls that would start another activity while a text plays (the mode radio
-    // buttons, the message buttons, a mode's own panel): a mode registers its own.
-    // `randomRadio` marks the random mode's button, which a replay during a random run
-    // leaves as it is.
-    void addActivityControl(QWidget* control, bool randomRadio = false);
-    // Enables or disables them (the random mode's button only when `random` is true).
-    void setActivityControlsEnabled(bool enabled, bool random = true);
+    // buttons, the message buttons, a mode's own panel). A control with an owner mode
+    // stays as it is while that mode plays (the random button during a random run); a
+    // mode claims a control the window registered by adding it again with itself.
+    void addActivityControl(QWidget* control, const Mode* owner = nullptr);
+    void setActivityControlsEnabled(bool enabled);
     // The "On air" lamp follows the transmitter.
     void refreshLamp();
     // Writes every caption and hint of the current language.
@@ -230,7 +230,7 @@ private:
     std::vector<SidePanel> sidePanels_;
     struct ActivityControl {
         QWidget* control;
-        bool randomRadio;
+        const Mode* owner;
     };
     std::vector<ActivityControl> activityControls_;
 
