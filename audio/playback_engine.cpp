@@ -1,6 +1,13 @@
 #include "audio/playback_engine.h"
 
+#include <algorithm>
+
 namespace kb {
+
+namespace {
+// Silent mode's pace for a character nobody keys: the classic fixed tick.
+constexpr int SilentCharacterMs = 500;
+}  // namespace
 
 PlaybackEngine::PlaybackEngine(const Sources& s, PlaybackHost& host)
     : out_(s.out),
@@ -17,6 +24,7 @@ PlaybackEngine::PlaybackEngine(const Sources& s, PlaybackHost& host)
 PlaybackEngine::~PlaybackEngine() { out_.setNoticeHandler(nullptr); }
 
 void PlaybackEngine::start() {
+    if (quitting_) return;
     if (starting_) {
         startAgain_ = true;
         return;
@@ -42,13 +50,16 @@ void PlaybackEngine::startOnce() {
         const WalkResult walked =
             walkFront(pending_, morse_, shortcuts_, host_.mask(), host_.fileText(), currentCode_);
         if (walked != WalkResult::Sound) continue;
+        const bool blank = static_cast<unsigned char>(pending_.front()) == Blank;
+        // The character leaves the queue for the device: whatever the modes do to the
+        // queue from now on, its completion takes nothing else with it.
+        pending_.erase(0, 1);
         if (quickGenerate_) {
             completed();
             return;
         }
 
         // The settings are read here, so a change takes effect at the next character.
-        const bool blank = static_cast<unsigned char>(pending_.front()) == Blank;
         const CharacterSettings settings = host_.nextCharacter();
         const bool keyingActive = keying_.keyingActive();
         const int n = fillOneCharacter(buffer_, schedule_, keyingActive,
@@ -77,14 +88,10 @@ void PlaybackEngine::startOnce() {
             host_.keyingStarted();
         }
         if (!silentMode_) {
-            const int r = out_.write(WaveBuffer::Tone, buffer_.data(), n);
-            if (r != 0) {
-                lastDeviceResult_ = r;
-                host_.deviceError(r, DeviceStep::Write);
-                // Nothing would ever give this buffer back: carry on without the device
-                // rather than hang with Stop shown.
-                out_.close();
-                silentMode_ = true;
+            // Nothing would ever give this buffer back: carry on without the device
+            // rather than hang with Stop shown.
+            if (const int r = out_.write(WaveBuffer::Tone, buffer_.data(), n)) {
+                loseDevice(r, DeviceStep::Write);
             }
         }
         if (settings.noise && !silentMode_) {
@@ -93,23 +100,32 @@ void PlaybackEngine::startOnce() {
             const int r = out_.write(WaveBuffer::Noise, tables_.noise().data(), NoiseFillerValues);
             if (r != 0) host_.deviceError(r, DeviceStep::Write);
         }
-        if (silentMode_) host_.startSilentClock();
+        if (silentMode_) host_.startSilentClock(silentIntervalMs());
         return;
     }
 }
 
+int PlaybackEngine::silentIntervalMs() const {
+    if (!keying_.keyingActive()) return SilentCharacterMs;
+    // A keyed character lasts as long as its sound would, so its keying is never cut and
+    // the transmitter sends at the chosen speed without a sound card.
+    const long long frames = buffer_.used() / 2;
+    return std::max(1, static_cast<int>((frames * 1000 + OutputRate / 2) / OutputRate));
+}
+
 void PlaybackEngine::completed(const WaveOutNotice& notice) {
     if (!quickGenerate_) {
-        keying_.disarmKeying();
         if (forcedDone_) {
             forcedDone_ = false;
         } else if (!silentMode_ && (notice.device != &out_ || notice.buffer != WaveBuffer::Tone)) {
             return;
         }
+        // Only the tone's completion ends its keying: a filler's notice arrives while the
+        // next character is already keyed.
+        keying_.disarmKeying();
     }
     readyForNext_ = true;
     if (quitting_) return;
-    if (!pending_.empty()) pending_.erase(0, 1);
     if (!pending_.empty()) {
         start();
         return;
@@ -120,7 +136,7 @@ void PlaybackEngine::completed(const WaveOutNotice& notice) {
 std::optional<std::string> PlaybackEngine::stop() {
     quickGenerate_ = false;
     std::optional<std::string> rest;
-    if (!pending_.empty()) rest = readyForNext_ ? pending_ : pending_.substr(1);
+    if (!pending_.empty()) rest = std::move(pending_);
     pending_.clear();
     return rest;
 }
@@ -150,12 +166,38 @@ void PlaybackEngine::deviceOpened(const WaveOutNotice& notice) {
 
 void PlaybackEngine::deviceFailed(int result) {
     if (silentMode_ || quitting_) return;
+    loseDevice(result, DeviceStep::Open);
+    // The character that was with the device ends on the silent clock.
+    if (!readyForNext_) host_.startSilentClock(silentIntervalMs());
+}
+
+void PlaybackEngine::loseDevice(int result, DeviceStep step) {
     lastDeviceResult_ = result;
+    host_.deviceError(result, step);
     out_.close();
     silentMode_ = true;
-    host_.deviceError(result, DeviceStep::Open);
-    // The character that was with the device ends on the silent clock.
-    if (!readyForNext_) host_.startSilentClock();
+    deviceLost_ = true;
+    recoveryReported_ = false;
+}
+
+bool PlaybackEngine::recoverOutput() {
+    if (!deviceLost_) return !silentMode_;
+    if (!readyForNext_) return false;
+    if (out_.isOpen()) out_.close();
+    const int r = out_.open(outputDeviceId_);
+    if (r != 0) {
+        lastDeviceResult_ = r;
+        // Said once: a user typing on without a sound server gets one message, not one
+        // per character.
+        if (!recoveryReported_) host_.deviceError(r, DeviceStep::Open);
+        recoveryReported_ = true;
+        return false;
+    }
+    silentMode_ = false;
+    deviceLost_ = false;
+    recoveryReported_ = false;
+    if (const int rr = out_.reset()) host_.deviceError(rr, DeviceStep::Reset);
+    return true;
 }
 
 void PlaybackEngine::openOutputDevice() {
@@ -173,12 +215,22 @@ void PlaybackEngine::openOutputDevice() {
 }
 
 void PlaybackEngine::reopenOutputDevice() {
+    const bool inFlight = !readyForNext_;
     if (!silentMode_) {
         out_.reset();
         out_.close();
     }
+    host_.stopSilentClock();
     silentMode_ = false;
+    deviceLost_ = false;
+    recoveryReported_ = false;
     openOutputDevice();
+    // Closing dropped the notice of the character that was with the old device; without
+    // it the engine would wait for ever.
+    if (inFlight) {
+        forcedDone_ = true;
+        completed();
+    }
 }
 
 void PlaybackEngine::shutDown() {

@@ -46,8 +46,9 @@ public:
     virtual CharacterSettings nextCharacter() = 0;
     // A character's keying started: the "On air" lamp may have changed.
     virtual void keyingStarted() = 0;
-    // Silent mode's stand-in for the device: silentTick() every 500 ms until stopped.
-    virtual void startSilentClock() = 0;
+    // Silent mode's stand-in for the device: silentTick() after `intervalMs`, until
+    // stopped.
+    virtual void startSilentClock(int intervalMs) = 0;
     virtual void stopSilentClock() = 0;
     // The queue ran out: the end of the text.
     virtual void textEnded() = 0;
@@ -76,12 +77,16 @@ public:
     PlaybackEngine(const PlaybackEngine&) = delete;
     PlaybackEngine& operator=(const PlaybackEngine&) = delete;
 
-    // The text queue (Windows-1252). Modes append to it; its front character is the one
-    // sounding, or about to.
+    // The text queue (Windows-1252): the characters not yet sounding. Modes append to
+    // it and may take back or drop what is in it (Backspace, Clear, Stop); the character
+    // with the device has already left it, so its completion can never take a character
+    // typed afterwards.
     std::string& pendingText() { return pending_; }
     const std::string& pendingText() const { return pending_; }
     // False while a character buffer is with the device.
     bool readyForNext() const { return readyForNext_; }
+    // A character sounds or waits in the queue.
+    bool busy() const { return !readyForNext_ || !pending_.empty(); }
     // No output device: the host's silent clock stands in for its notices.
     bool silentMode() const { return silentMode_; }
     // Characters are taken without sound (a quick serial of groups).
@@ -106,9 +111,13 @@ public:
     void onNotice(const WaveOutNotice& notice);
     // One tick of the silent clock.
     void silentTick() { completed(); }
+    // Before a play action: a device lost to a failure (a dead stream, a failed write) is
+    // opened again. True when the output works (or was never lost); otherwise playback
+    // stays silent, and only the first failed attempt reports its error.
+    bool recoverOutput();
 
-    // Stop: empties the queue and returns what was left of it, less the character still
-    // with the device, which plays to its end; nothing when the queue was empty.
+    // Stop: empties the queue and returns what was left in it (the character with the
+    // device plays to its end); nothing when it was empty.
     std::optional<std::string> stop();
     // After a stop: with no character at the device no notice will come, so the end of
     // the text runs now; with one, its notice ends the text.
@@ -116,7 +125,8 @@ public:
 
     // Opens the output device (start-up); silent mode on failure.
     void openOutputDevice();
-    // Closes the output device and opens it again (a device change).
+    // Closes the output device and opens it again (a device change). A character that
+    // was with the old device is taken as done, so the text goes on with the next one.
     void reopenOutputDevice();
     // Quit and close: the queue is dropped and the device stops at once; a late notice
     // finds the engine shut down.
@@ -126,6 +136,8 @@ private:
     void startOnce();
     void deviceOpened(const WaveOutNotice& notice);
     void deviceFailed(int result);
+    void loseDevice(int result, DeviceStep step);
+    int silentIntervalMs() const;
 
     WaveOut& out_;
     TransmitterKeying& keying_;
@@ -146,6 +158,8 @@ private:
     bool quickGenerate_ = false;
     bool quitting_ = false;
     bool inputHeldByMonitor_ = false;
+    bool deviceLost_ = false;       // silent because the device failed, not from the start
+    bool recoveryReported_ = false;  // a failed reopen has shown its error
     int lastDeviceResult_ = 0;
     int outputDeviceId_ = WaveOut::DefaultDevice;
     bool starting_ = false;    // inside start()

@@ -106,7 +106,7 @@ struct Window {
     void waitIdle() {
         QElapsedTimer t;
         t.start();
-        while (!form->play().engine().pendingText().empty() && t.elapsed() < 5000) {
+        while (form->play().engine().busy() && t.elapsed() < 5000) {
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         }
     }

@@ -157,7 +157,7 @@ void PortPanel::comError() {
 }
 
 void PortPanel::RadioGroupCOMClick(int index) {
-    const Keyer::ComResult r = keyer_.selectComPort(index, !f_.play().engine().pendingText().empty());
+    const Keyer::ComResult r = keyer_.selectComPort(index, f_.play().engine().busy());
     if (r == Keyer::ComResult::ErrorCom) comError();
     f_.refreshLamp();
 }

@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <utility>
 
 #include "modes/mode.h"
 #include "ui/form1.h"
@@ -44,6 +45,9 @@ PlayControl::PlayControl(TForm1& form) : f_(form) {
 PlayControl::~PlayControl() = default;
 
 void PlayControl::play() {
+    stopping_ = false;
+    // A device lost to a failure gets its second chance here, before the text starts.
+    engine_->recoverOutput();
     if (f_.keying().pttStart()) {
         f_.refreshLamp();
         TimerTXDelay->start(f_.keying().txDelayMs());
@@ -52,7 +56,7 @@ void PlayControl::play() {
 }
 
 bool PlayControl::textPlaying() const {
-    if (!engine_->pendingText().empty()) return true;
+    if (engine_->busy()) return true;
     for (const Mode* m : modes_) {
         if (m->playing()) return true;
     }
@@ -93,7 +97,7 @@ CharacterSettings PlayControl::nextCharacter() {
 
 void PlayControl::keyingStarted() { f_.refreshLamp(); }
 
-void PlayControl::startSilentClock() { Timer1->start(); }
+void PlayControl::startSilentClock(int intervalMs) { Timer1->start(intervalMs); }
 
 void PlayControl::stopSilentClock() { Timer1->stop(); }
 
@@ -119,7 +123,11 @@ void PlayControl::releaseMonitorInput() {
 // --- The end of a text -------------------------------------------------------------------
 
 void PlayControl::textEnded() {
-    if (f_.MenuContinuous->menuAction()->isChecked()) {
+    // Nothing sounds any more: the silent clock must not end the text a second time,
+    // least of all during a continuous replay's standby.
+    Timer1->stop();
+    const bool stopped = std::exchange(stopping_, false);
+    if (!stopped && f_.MenuContinuous->menuAction()->isChecked()) {
         for (Mode* m : modes_) {
             if (m->endsForReplay()) {
                 replaying_ = m;
@@ -128,7 +136,6 @@ void PlayControl::textEnded() {
             }
         }
     }
-    if (engine_->silentMode()) Timer1->stop();
     bool taken = false;
     for (Mode* m : modes_) {
         if (m->takeOverEnd()) {
@@ -185,6 +192,7 @@ void PlayControl::ButtonStopClick() {
     if (f_.closeOpenSidePanel(TForm1::PanelCloser::StopOrQuit)) return;
 
     TimerBoucle->stop();
+    stopping_ = true;
     f_.ButtonReplayText->setChecked(false);
     f_.ButtonPlayFile->setChecked(false);
     f_.ButtonContinueFile->setChecked(false);
@@ -209,7 +217,14 @@ void PlayControl::TimerBoucleTimer() {
 
 void PlayControl::MenuNoBoucleClick() {
     f_.MenuContinuous->menuAction()->setChecked(false);
+    cancelStandby();
+}
+
+void PlayControl::cancelStandby() {
+    if (!TimerBoucle->isActive()) return;
     TimerBoucle->stop();
+    stopping_ = true;
+    engine_->endIfIdle();
 }
 
 void PlayControl::MenuStandbyClick(int intervalMs) {
@@ -225,6 +240,7 @@ void PlayControl::TimerTXDelayTimer() {
 void PlayControl::shutDown() {
     engine_->shutDown();
     TimerTXDelay->stop();
+    TimerBoucle->stop();
 }
 
 }  // namespace kb

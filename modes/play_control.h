@@ -36,6 +36,9 @@ public:
     bool textPlaying() const;
     // A device panel is about to open: a mode waiting for the user is stopped first.
     void stopModesWaitingForAnswer();
+    // Leaves a continuous replay's standby for good (Clear, or "No" in the replay menu):
+    // the text ends as if Stop had been pressed, and the window is idle again.
+    void cancelStandby();
 
     // Handlers.
     void ButtonStopClick();
@@ -57,7 +60,7 @@ public:
     bool fileText() const override;
     CharacterSettings nextCharacter() override;
     void keyingStarted() override;
-    void startSilentClock() override;
+    void startSilentClock(int intervalMs) override;
     void stopSilentClock() override;
     void textEnded() override;
     void deviceError(int result, DeviceStep step) override;
@@ -73,6 +76,7 @@ private:
     std::unique_ptr<PlaybackEngine> engine_;
     std::vector<Mode*> modes_;
     Mode* replaying_ = nullptr;  // the mode whose text TimerBoucle replays
+    bool stopping_ = false;      // Stop was pressed: this text ends, it does not loop
 };
 
 }  // namespace kb

@@ -104,7 +104,7 @@ void TypedTextMode::ButtonReplayTextClick() {
         f_.ButtonReplayText->setChecked(true);
         return;
     }
-    if (!pending.empty()) {
+    if (f_.play().engine().busy()) {
         f_.ButtonReplayText->setChecked(false);
         return;
     }
@@ -142,6 +142,8 @@ void TypedTextMode::ButtonReplayTextClick() {
 void TypedTextMode::SpeedButtonRAZtextClick() {
     f_.Editcaractere->clear();
     if (typedLive_ || typedReplayOn_) f_.play().engine().pendingText().clear();
+    // A standby would replay an empty box, leaving the window in the playing state.
+    f_.play().cancelStandby();
 }
 
 void TypedTextMode::EscapeKey() {

@@ -26,8 +26,8 @@ public:
     bool fileText() const override { return false; }
     CharacterSettings nextCharacter() override { return settings; }
     void keyingStarted() override { log.push_back("keying started"); }
-    void startSilentClock() override { silentClock = true; }
-    void stopSilentClock() override { silentClock = false; }
+    void startSilentClock(int intervalMs) override { silentClock = intervalMs; }
+    void stopSilentClock() override { silentClock = 0; }
     void textEnded() override { ++ends; }
     void deviceError(int result, DeviceStep step) override {
         errors.push_back({result, step});
@@ -42,7 +42,7 @@ public:
     std::vector<int> fatal;
     int highlights = 0;
     int ends = 0;
-    bool silentClock = false;
+    int silentClock = 0;  // the interval it runs with; 0 stopped
 };
 
 // Keying that records its calls; active when a CW port would be configured.
@@ -166,13 +166,15 @@ TEST_F(EngineTest, CodelessCharactersTakeNoTimeAndATextOfOnlyThemEndsAtOnce) {
 TEST_F(EngineTest, OnlyTheToneBuffersCompletionAdvancesTheText) {
     queue("ab");
     engine.start();
+    EXPECT_EQ(engine.pendingText(), "b");  // "a" has left the queue for the device
     wave.foreignDone();
     engine.onNotice({WaveOutNotice::Kind::Done, &wave, WaveBuffer::Noise, 0});
     engine.completed();  // an empty notice
-    EXPECT_EQ(engine.pendingText(), "ab");
+    EXPECT_EQ(engine.pendingText(), "b");
     EXPECT_EQ(wave.writes.size(), 1u);
     wave.completeNext();
-    EXPECT_EQ(engine.pendingText(), "b");
+    EXPECT_TRUE(engine.pendingText().empty());
+    EXPECT_EQ(wave.writes.size(), 2u);
 }
 
 // With band conditions each character is followed by the noise filler, whose completion
@@ -192,12 +194,13 @@ TEST_F(EngineTest, TheNoiseFillerFollowsEachCharacterAndPlaysOutAtTheEnd) {
     EXPECT_NE(*std::max_element(tone.end() - 100, tone.end()), 0);
 
     wave.completeNext();  // the tone: the next start step resets, cutting the filler
-    EXPECT_EQ(engine.pendingText(), "e");
     ASSERT_EQ(wave.writes.size(), 4u);
-    wave.completeNext();  // the first filler: ignored
-    EXPECT_EQ(engine.pendingText(), "e");
-    wave.completeNext();
     EXPECT_TRUE(engine.pendingText().empty());
+    wave.completeNext();  // the first filler: ignored
+    EXPECT_EQ(host.ends, 0);
+    EXPECT_EQ(wave.writes.size(), 4u);
+    wave.completeNext();
+    EXPECT_EQ(host.ends, 1);
     EXPECT_EQ(wave.calls.back(), "write noise");  // no reset after the end
 }
 
@@ -215,6 +218,42 @@ TEST_F(EngineTest, KeyingStartsJustBeforeTheSoundAndIsDisarmedAtEachCompletion) 
                                                       "disarm"}));
 }
 
+// With noise on, each character's filler completes after the next character started:
+// that notice must leave the next character's keying alone.
+TEST_F(EngineTest, AFillersNoticeNeverDisarmsTheNextCharactersKeying) {
+    keying.active = true;
+    host.settings.noise = true;
+    queue("ee");
+    engine.start();
+    wave.completeNext();  // the first tone: the second character is keyed
+    ASSERT_EQ(keying.calls, (std::vector<std::string>{"start 2", "disarm", "start 2"}));
+    wave.completeNext();  // the first filler
+    EXPECT_EQ(keying.calls.back(), "start 2");
+    wave.completeNext();  // the second tone
+    EXPECT_EQ(keying.calls.back(), "disarm");
+}
+
+// Without a sound card an unkeyed character takes the classic 500 ms, a keyed one as long
+// as its sound would, so its keying is never cut.
+TEST_F(EngineTest, SilentModePacesAKeyedCharacterByItsOwnLength) {
+    wave.openResult = -9996;
+    engine.openOutputDevice();
+    struct Case {
+        bool keyed;
+        char character;
+        int ms;  // at 12 wpm a dot or an element gap lasts 94.5 ms
+    };
+    const Case cases[] = {{false, 'e', 500}, {false, '0', 500}, {true, 'e', 378},
+                          {true, '0', 2079}, {true, ' ', 283}};
+    for (const Case& c : cases) {
+        keying.active = c.keyed;
+        queue(std::string(1, c.character));
+        engine.start();
+        EXPECT_EQ(host.silentClock, c.ms) << c.character << (c.keyed ? " keyed" : "");
+        engine.silentTick();
+    }
+}
+
 TEST_F(EngineTest, SilentModePacesCharactersOnTheHostsClock) {
     wave.openResult = -9996;
     engine.openOutputDevice();
@@ -225,9 +264,11 @@ TEST_F(EngineTest, SilentModePacesCharactersOnTheHostsClock) {
     queue("ab");
     engine.start();
     EXPECT_EQ(wave.calls, (std::vector<std::string>{"open -1"}));  // no device call at all
-    EXPECT_TRUE(host.silentClock);
-    engine.silentTick();
+    EXPECT_EQ(host.silentClock, 500);
     EXPECT_EQ(engine.pendingText(), "b");
+    engine.silentTick();
+    EXPECT_TRUE(engine.pendingText().empty());
+    EXPECT_EQ(host.ends, 0);
     engine.silentTick();
     EXPECT_EQ(host.ends, 1);
     EXPECT_EQ(host.errors.size(), 1u);

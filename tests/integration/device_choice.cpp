@@ -59,7 +59,7 @@ void play(TForm1& form, const char* text) {
     QTest::keyClicks(form.Editcaractere, QString::fromLatin1(text));
     QElapsedTimer t;
     t.start();
-    while (!form.play().engine().pendingText().empty() && t.elapsed() < 20000) runFor(10);
+    while (form.play().engine().busy() && t.elapsed() < 20000) runFor(10);
     runFor(500);  // the last character's tail reaches the sink
 }
 
