@@ -47,6 +47,7 @@ protected:
     //   <  Backspace     S  Stop         C  Clear        N  "No" in the replay menu
     //   D  delayed play  R  replay       L  standby 1 s  W  the standby runs out
     //   +  the device gives the oldest buffer back        *  every buffer back
+    //   P  the sound-card panel: the second device chosen and confirmed
     void run(const char* actions) {
         for (const char* a = actions; *a; ++a) {
             switch (*a) {
@@ -60,9 +61,19 @@ protected:
                 case 'W': play().TimerBoucleTimer(); break;
                 case '+': wave->completeNext(); break;
                 case '*': wave->completeAll(); break;
+                case 'P': chooseSecondDevice(); break;
                 default: type(std::string(1, *a).c_str());
             }
         }
+    }
+
+    void chooseSecondDevice() {
+        SoundCardPanel& card = form->soundCard();
+        form->MenuSoundCard->trigger();
+        card.RadioButtonCarteMoi->click();
+        card.ComboBoxChoixIn->setCurrentIndex(1);
+        card.ComboBoxChoixOut->setCurrentIndex(1);
+        card.BitBtnOKCarteSon->click();
     }
 
     std::vector<std::int16_t> soundOf(const char* text) {
@@ -104,7 +115,9 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{"TheReplayComesBackAfterTheStandby", "DLeR*W*", "e e ", false},
         Scenario{"ClearDuringTheStandby", "DLeR*C", "e ", true},
         Scenario{"NoDuringTheStandby", "DLeR*N", "e ", true},
-        Scenario{"TypingAfterAStandbyWasLeft", "DLeR*NDa*", "e a", true}));
+        Scenario{"TypingAfterAStandbyWasLeft", "DLeR*NDa*", "e a", true},
+        // A new sound card chosen during the standby: the replay comes back on it.
+        Scenario{"ADeviceChangeDuringTheStandby", "DLeR*PW*", "e e ", false}));
 
 TEST_F(PlayControlTest, StopDuringTheAddedBlankKeepsTheReplayCaption) {
     run("DLeR+S*");
@@ -139,7 +152,7 @@ TEST_F(PlayControlTest, ADeviceChangeWhileACharacterSoundsLetsTheTextGoOn) {
     card.RadioButtonCarteMoi->click();
     card.ComboBoxChoixIn->setCurrentIndex(1);
     card.ComboBoxChoixOut->setCurrentIndex(1);
-    card.BitBtnOKCarteSon->click();
+    card.BitBtnOKCarteSon->click();  // the panel was already open: no refusal
     EXPECT_NE(std::find(wave->calls.begin(), wave->calls.end(), "open 1"), wave->calls.end());
     ASSERT_EQ(wave->writes.size(), 2u);  // "b" on the new device
     run("*c*");
