@@ -7,6 +7,10 @@
 // Goals: p99 <= 500 us idle, <= 1000 us loaded.
 // For scale, the same figures for a bare clock_nanosleep(TIMER_ABSTIME) loop on 2 ms
 // deadlines: what the machine itself allows a sleeping thread.
+// The first element on its own: how much longer or shorter than scheduled it comes out, and
+// how long after startKeying its key-down reaches the lines (the sound is queued right after
+// startKeying, so that delay is how far the keying trails the sound), in milliseconds, with
+// the same loads. Goal: first element p99 < 0.5 ms, key-down well under a millisecond.
 
 #include <benchmark/benchmark.h>
 #include <pthread.h>
@@ -161,6 +165,92 @@ Figures measure(int busyThreads, bool tryRealtime) {
     return summarise(std::move(deviationsUs), timer.realtime());
 }
 
+struct FirstElementFigures {
+    Figures lengthError;   // |first element - schedule|
+    Figures keyDownDelay;  // first key-down after startKeying was called
+    int guiThreadKeyDowns = 0;
+};
+
+FirstElementFigures measureFirstElement(int busyThreads, bool tryRealtime) {
+    constexpr int FirstElements = 600;
+    BusyCores busy(busyThreads);
+
+    kb::MonotonicClock clock;
+    kb::FakeSerialLines lines(clock, FirstElements * 4);
+    kb::FakeIOCtrl lpt(clock);
+    kb::TMMTimer timer(tryRealtime);
+    kb::Keyer keyer(lines, lpt, timer);
+    keyer.setPttLineMask(kb::LineRts);
+    keyer.setCwLineMask(kb::LineDtr);
+    keyer.selectComPort(1, false);
+    lines.clearChanges();
+    const auto gui = std::this_thread::get_id();
+
+    // One element a character, 1 to 6 ms, then a pause of 2 to 5 ms, so that each
+    // character meets a timer thread that has gone back to sleep, as between characters.
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> ms(1, 6), pauseMs(2, 5);
+    std::vector<double> errorsUs, delaysUs;
+    int guiKeyDowns = 0;
+    for (int c = 0; c < FirstElements; ++c) {
+        KeyingSchedule s;
+        s.steps[0] = ms(rng);
+        s.steps[1] = 0;
+        s.stepCount = 2;
+        const std::size_t before = lines.changes().size();
+        const std::int64_t calledNs = monotonicNs();
+        keyer.startKeying(s);
+        std::this_thread::sleep_for(std::chrono::milliseconds(s.steps[0] + 1));
+        const auto until = std::chrono::steady_clock::now() + 1s;
+        while (lines.changes().size() < before + 2 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(100us);
+        keyer.disarmKeying();
+        const auto all = lines.changes();
+        if (all.size() < before + 2) continue;
+        const auto& down = all[before];
+        const auto& up = all[before + 1];
+        if (down.thread == gui) ++guiKeyDowns;
+        errorsUs.push_back(
+            std::abs(static_cast<double>(up.timeNs - down.timeNs - s.steps[0] * 1'000'000LL)) /
+            1000.0);
+        delaysUs.push_back(static_cast<double>(down.timeNs - calledNs) / 1000.0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs(rng)));
+    }
+    const bool rt = timer.realtime();
+    return {summarise(std::move(errorsUs), rt), summarise(std::move(delaysUs), rt), guiKeyDowns};
+}
+
+void BM_FirstElement(benchmark::State& state) {
+    const int busyThreads = static_cast<int>(state.range(0));
+    const bool tryRealtime = state.range(1) != 0;
+    FirstElementFigures f;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        f = measureFirstElement(busyThreads, tryRealtime);
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    const Figures& e = f.lengthError;
+    const Figures& d = f.keyDownDelay;
+    state.counters["first_p50_ms"] = e.medianUs / 1000;
+    state.counters["first_p99_ms"] = e.p99Us / 1000;
+    state.counters["first_max_ms"] = e.maxUs / 1000;
+    state.counters["down_p99_ms"] = d.p99Us / 1000;
+    state.counters["gui_key_downs"] = f.guiThreadKeyDowns;
+    state.SetLabel(std::string(busyThreads ? "both cores busy" : "idle") +
+                   (e.realtime ? ", SCHED_FIFO" : ", normal scheduling"));
+    std::printf(
+        "first element %-16s %-18s length error p50 %.3f ms  p99 %.3f ms  max %.3f ms"
+        "  (%zu characters)\n",
+        busyThreads ? "both cores busy" : "idle", e.realtime ? "SCHED_FIFO" : "normal scheduling",
+        e.medianUs / 1000, e.p99Us / 1000, e.maxUs / 1000, e.edges);
+    std::printf(
+        "              %-16s %-18s key-down after startKeying p50 %.3f ms  p99 %.3f ms"
+        "  max %.3f ms; keyed down on the GUI thread: %d\n",
+        busyThreads ? "both cores busy" : "idle", e.realtime ? "SCHED_FIFO" : "normal scheduling",
+        d.medianUs / 1000, d.p99Us / 1000, d.maxUs / 1000, f.guiThreadKeyDowns);
+}
+
 void report(benchmark::State& state, const char* what, Figures (*measureFn)(int, bool)) {
     const int busyThreads = static_cast<int>(state.range(0));
     const bool tryRealtime = state.range(1) != 0;
@@ -204,6 +294,7 @@ void cases(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_KeyEdgeDeviation)->Apply(cases);
 BENCHMARK(BM_BareSleepDeviation)->Apply(cases);
+BENCHMARK(BM_FirstElement)->Apply(cases);
 
 }  // namespace
 

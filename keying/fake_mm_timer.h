@@ -16,6 +16,7 @@ public:
 
     bool Enabled() const override { return props_.enabled(); }
     void setEnabled(bool enabled) override { apply(props_.setEnabled(enabled)); }
+    void startAtOnce() override { apply(props_.startAtOnce()); }
     int Interval() const override { return props_.interval(); }
     void setInterval(int ms) override { apply(props_.setInterval(ms)); }
     TTIMERMode TimerMode() const override { return props_.mode(); }
@@ -25,9 +26,9 @@ public:
 
     // An event is armed and has not fired yet (one-shot) or keeps firing (periodic).
     bool pending() const { return pending_; }
-    // The interval of the pending event, as it was armed.
+    // The interval of the pending event, as it was armed; 0 for an event due at once.
     int pendingInterval() const { return pendingInterval_; }
-    // Every arming's interval, in order.
+    // Every arming's interval, in order; 0 for an event due at once.
     const std::vector<int>& armedIntervals() const { return armed_; }
     int killCount() const { return kills_; }
 
@@ -54,7 +55,7 @@ private:
         }
         if (e.arm) {
             pending_ = true;
-            pendingInterval_ = props_.interval();
+            pendingInterval_ = e.atOnce ? 0 : props_.interval();
             armed_.push_back(pendingInterval_);
         }
     }

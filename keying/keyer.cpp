@@ -39,19 +39,18 @@ void Keyer::startKeying(const KeyingSchedule& schedule) {
     // The timer is disarmed: the snapshot is ours until it is armed again.
     Snapshot& s = step_;
     s.steps = schedule.steps;
-    s.keyingIndex = 2;
+    s.keyingIndex = 1;
     s.cwLines = comOpen() ? cwLineMask_ : 0;
     s.lpt = lptIndex_ > 0;
     s.lptRegister = lptRegister();
     s.lptDown = lptKeyDownValue(lptControlIdle_, pinIndex_, NegativeLogic(pinIndex_));
     s.lptUp = lptKeyUpValue(lptControlIdle_, pinIndex_, NegativeLogic(pinIndex_));
 
-    timer_.setInterval(first);
-    if (const int err = key(s, true)) {
-        lineFailed(err);
-        return;
-    }
-    timer_.setEnabled(true);
+    // Even the first key-down is the timer thread's: keyed here, a preemption of the GUI
+    // thread between it and the arming would lengthen the first element. The first step
+    // counts its element from the moment it runs, so a late wake-up delays the character
+    // as a whole but leaves the element its length.
+    timer_.startAtOnce();
     lamp_ = true;
 }
 

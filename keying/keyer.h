@@ -14,7 +14,9 @@
 //   Port panel and start-up (GUI thread): selectComPort, the line masks, the TX delay item,
 //     selectLpt, selectPin, setNegativeLogic, typeLptAddress, loadLptAddresses and
 //     applyLptSettings. Each returns what the panel must show or whether it must beep.
-//   Timer thread: MMTimerCWTimer(), one keying step, as MMTimerCW's OnTimer.
+//   Timer thread: MMTimerCWTimer(), one keying step, as MMTimerCW's OnTimer. Every edge of
+//     a character is keyed there, the first key-down included; the GUI thread keys only
+//     the key-up of a character it cuts short, and PTT.
 //
 // Sharing between the two threads
 //   The GUI thread owns the configuration, PttOn, the lamp and the opening and closing of
@@ -68,9 +70,9 @@ public:
     // --- Playback engine and play actions (GUI thread) -------------------------------------
     // A port is configured for CW: a COM port open with CW lines, or an LPT port chosen.
     bool keyingActive() const override;
-    // Disarms, then: a first step of 0 changes nothing; otherwise key down, MMTimerCW armed
-    // one-shot for the first step, KeyingIndex 2, lamp on. Nothing is keyed while a line
-    // fault waits for handleLineFault().
+    // Disarms, then: a first step of 0 changes nothing; otherwise KeyingIndex 1, MMTimerCW
+    // armed to run the first step (the key-down) at once on its thread, lamp on. Nothing
+    // is keyed here, and nothing at all while a line fault waits for handleLineFault().
     void startKeying(const KeyingSchedule& schedule) override;
     // No step of the current character acts after this returns. A character cut short
     // has its key released rather than left down.
@@ -88,7 +90,8 @@ public:
 
     // --- Timer thread -----------------------------------------------------------------------
     // One keying step: the next step of the schedule keys down or up and re-arms MMTimerCW
-    // for its duration; the final 0 keys up and leaves the timer off.
+    // for its duration; the final 0 keys up and leaves the timer off. The first step of a
+    // character is the one startKeying armed at once.
     void MMTimerCWTimer();
 
     // --- Serial port (GUI thread) ------------------------------------------------------------

@@ -19,6 +19,11 @@ TimerProperties::Effect TimerProperties::setEnabled(bool enabled) {
     return enabled ? Effect{false, true} : Effect{true, false};
 }
 
+TimerProperties::Effect TimerProperties::startAtOnce() {
+    enabled_ = true;
+    return {true, true, true};
+}
+
 TimerProperties::Effect TimerProperties::setInterval(int ms) {
     if (ms == interval_ || ms < resolution_) return {};
     interval_ = ms;
@@ -105,6 +110,23 @@ void TMMTimer::setEnabled(bool enabled) {
     apply(props_.setEnabled(enabled));
 }
 
+void TMMTimer::startAtOnce() {
+    if (insideOnTimer()) {
+        apply(props_.startAtOnce());
+        return;
+    }
+    // The event is due now, so the thread is woken only once the mutex is free: woken
+    // under it, a real-time thread would preempt this one only to block on the mutex, and
+    // the event would pay for two more switches.
+    {
+        std::lock_guard lock(mutex_);
+        const TimerProperties::Effect e = props_.startAtOnce();
+        if (e.kill) pendingId_ = 0;
+        arm(e.atOnce);
+    }
+    wake_.notify_one();
+}
+
 void TMMTimer::setInterval(int ms) {
     StateLock lock(*this);
     apply(props_.setInterval(ms));
@@ -128,7 +150,7 @@ bool TMMTimer::realtime() const {
 
 void TMMTimer::apply(TimerProperties::Effect effect) {
     if (effect.kill) pendingId_ = 0;
-    if (effect.arm) arm();
+    if (effect.arm) arm(effect.atOnce);
     // Wake the thread so it drops a killed event or takes the new deadline. From inside
     // OnTimer the thread is busy in the callback and picks the change up afterwards.
     if ((effect.kill || effect.arm) && !insideOnTimer()) wake_.notify_one();
@@ -140,10 +162,15 @@ TMMTimer::SteadyClock::time_point TMMTimer::caughtUp(SteadyClock::time_point fir
     return std::max(fired + interval, now + interval / 2);
 }
 
-void TMMTimer::arm() {
+void TMMTimer::arm(bool atOnce) {
     const auto interval = std::chrono::milliseconds(props_.interval());
     const auto now = SteadyClock::now();
-    deadline_ = insideOnTimer() ? caughtUp(firedDeadline_, interval, now) : now + interval;
+    if (atOnce) {
+        deadline_ = now;
+    } else {
+        deadline_ = insideOnTimer() ? caughtUp(firedDeadline_, interval, now) : now + interval;
+    }
+    atOnce_ = atOnce;
     pendingId_ = ++lastId_;
 }
 
@@ -164,20 +191,24 @@ void TMMTimer::run(bool tryRealtime) {
         }
         const std::uint64_t id = pendingId_;
         const SteadyClock::time_point deadline = deadline_;
-        wake_.wait_until(lock, deadline, [&] { return quit_ || pendingId_ != id; });
+        const bool atOnce = atOnce_;
+        if (!atOnce) wake_.wait_until(lock, deadline, [&] { return quit_ || pendingId_ != id; });
         // The stored id must still be the one this wait was for: a kill or re-arm in the
         // meantime makes the event stale, and a stale event does nothing.
-        if (quit_ || pendingId_ != id || SteadyClock::now() < deadline) continue;
+        const SteadyClock::time_point now = SteadyClock::now();
+        if (quit_ || pendingId_ != id || now < deadline) continue;
+        const SteadyClock::time_point origin = atOnce ? now : deadline;
 
         if (props_.mode() == TTIMERMode::TIME_PERIODIC) {
-            deadline_ = caughtUp(deadline, std::chrono::milliseconds(props_.interval()),
-                                 SteadyClock::now());
+            deadline_ =
+                caughtUp(origin, std::chrono::milliseconds(props_.interval()), SteadyClock::now());
+            atOnce_ = false;
         } else {
             // The one-shot event is spent; Enabled stays as it is until someone changes it.
             pendingId_ = 0;
         }
         if (onTimer_) {
-            firedDeadline_ = deadline;
+            firedDeadline_ = origin;
             tlsInsideOnTimer = this;
             onTimer_(*this);
             tlsInsideOnTimer = nullptr;

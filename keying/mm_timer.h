@@ -37,6 +37,12 @@
 // the re-arming, so a stall can shorten the next element or gap to no less than half;
 // beyond that the rest of the chain moves later. Periodic events follow the same rule.
 //
+// Starting at once: startAtOnce() arms an event that is due the moment it is armed, so the
+// first step of a chain runs on the timer thread rather than on the caller's. Such an event
+// has no place in a schedule to keep: its chain counts from the moment its OnTimer began.
+// Counting from the arming instead would make the catch-up rule shorten the first interval
+// by however long the thread took to wake.
+//
 // Scheduling: the thread asks for SCHED_FIFO; where the system refuses (the normal case for
 // a desktop user without rtprio), it keeps normal scheduling with a minimal timer slack and
 // notes the refusal once on stderr.
@@ -62,6 +68,9 @@ public:
     virtual bool Enabled() const = 0;
     // Unchanged: nothing. True arms an event Interval ms from now; false disarms.
     virtual void setEnabled(bool enabled) = 0;
+    // Enabled, with an event due at once in place of any pending one; what its OnTimer
+    // re-arms counts from the moment that OnTimer began. Interval and TimerMode stay.
+    virtual void startAtOnce() = 0;
     virtual int Interval() const = 0;
     // Ignored when equal to the current value or below the resolution; otherwise the
     // pending event is killed, the value stored, and a new event armed when Enabled.
@@ -79,8 +88,9 @@ public:
 class TimerProperties {
 public:
     struct Effect {
-        bool kill = false;  // kill the pending event
-        bool arm = false;   // then arm a new one with the current Interval and TimerMode
+        bool kill = false;    // kill the pending event
+        bool arm = false;     // then arm a new one with the current Interval and TimerMode
+        bool atOnce = false;  // the new one is due at once rather than an Interval from now
     };
 
     static constexpr int DefaultInterval = 10;
@@ -93,6 +103,7 @@ public:
     int resolution() const { return resolution_; }
 
     Effect setEnabled(bool enabled);
+    Effect startAtOnce();
     Effect setInterval(int ms);
     Effect setMode(TTIMERMode mode);
 
@@ -117,6 +128,7 @@ public:
 
     bool Enabled() const override;
     void setEnabled(bool enabled) override;
+    void startAtOnce() override;
     int Interval() const override;
     void setInterval(int ms) override;
     TTIMERMode TimerMode() const override;
@@ -141,7 +153,7 @@ private:
 
     void run(bool tryRealtime);
     void apply(TimerProperties::Effect effect);  // mutex held
-    void arm();                                  // mutex held
+    void arm(bool atOnce);                       // mutex held
     bool insideOnTimer() const;
 
     mutable std::mutex mutex_;
@@ -151,7 +163,10 @@ private:
     std::uint64_t pendingId_ = 0;  // 0: no event pending
     std::uint64_t lastId_ = 0;
     SteadyClock::time_point deadline_{};
-    SteadyClock::time_point firedDeadline_{};  // the deadline whose OnTimer is running
+    bool atOnce_ = false;  // the pending event came from startAtOnce
+    // What the running OnTimer's re-arming counts from: its deadline, or for an event due
+    // at once, the moment it began.
+    SteadyClock::time_point firedDeadline_{};
     bool quit_ = false;
     int schedState_ = 0;  // 0 not tried yet, 1 real-time, 2 normal
     mutable std::condition_variable schedKnown_;

@@ -13,8 +13,8 @@ public:
 
     // A port is configured for CW: characters carry a keying schedule.
     virtual bool keyingActive() const = 0;
-    // Keys the character's first step and arms the timer for the rest; called just
-    // before the character's sound is queued.
+    // Hands the character to the timer thread, which keys its first step at once and the
+    // rest on time; called just before the character's sound is queued.
     virtual void startKeying(const KeyingSchedule& schedule) = 0;
     // At every completion: no step of the current character acts after this returns.
     virtual void disarmKeying() = 0;

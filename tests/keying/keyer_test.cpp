@@ -77,7 +77,7 @@ TEST_F(KeyerTest, LetterEKeysOneDotThenStops) {
     EXPECT_TRUE(keyer.onAir());
     runCharacter();
     EXPECT_EQ(timeline(), (Strings{"DTR+@0", "DTR-@94"}));
-    EXPECT_EQ(timer.armedIntervals(), (std::vector<int>{94}));
+    EXPECT_EQ(timer.armedIntervals(), (std::vector<int>{0, 94}));  // 0: the key-down, at once
     EXPECT_FALSE(timer.pending());
     EXPECT_FALSE(timer.Enabled());
     EXPECT_EQ(keyer.KeyingIndex(), 2);  // the 0 step leaves it where it was
@@ -95,7 +95,7 @@ TEST_F(KeyerTest, DashGapDotAtTwelveWpmKeysInOrder) {
     keyer.startKeying(n);
     runCharacter();
     EXPECT_EQ(timeline(), (Strings{"DTR+@0", "DTR-@283", "DTR+@377", "DTR-@471"}));
-    EXPECT_EQ(timer.armedIntervals(), (std::vector<int>{283, 94, 94}));
+    EXPECT_EQ(timer.armedIntervals(), (std::vector<int>{0, 283, 94, 94}));
     EXPECT_EQ(keyer.KeyingIndex(), 4);
 }
 
@@ -146,6 +146,7 @@ TEST_F(KeyerTest, KeyingActiveNeedsCwLinesOnAnOpenPortOrAnLptPort) {
 TEST_F(KeyerTest, LateStepAfterDisarmDoesNothing) {
     openCom1(LineRts, LineDtr);
     keyer.startKeying(schedule({283, -94, 94, 0}));
+    timer.fire();  // key down
     clock.advanceMs(100);
     keyer.disarmKeying();  // cut short: the key is released
     const auto before = lines.events();
@@ -247,6 +248,7 @@ TEST_F(KeyerTest, LineFailingMidCharacterStopsKeyingAndDropsPtt) {
     openCom1(LineRts, LineDtr);
     ASSERT_TRUE(keyer.pttStart());
     keyer.startKeying(schedule({283, -94, 94, 0}));
+    timer.fire();  // key down
     clock.advanceMs(283);
     lines.failNextLineChanges(1, ENODEV);  // the adapter is pulled as the key goes up
     timer.fire();
@@ -489,11 +491,109 @@ TEST_F(LptKeyerTest, ReleaseWritesTheKeyUpStateAndTurnsTheLampOff) {
     keyer.selectLpt(1);  // pin 1, negative logic: key up clears bit 0
     keyer.startKeying(schedule({283, 0}));
     EXPECT_TRUE(keyer.onAir());
+    timer.fire();  // key down
     EXPECT_EQ(lpt.control(), 0x01);
     keyer.releaseTransmitter();  // cut short: the key goes up before the release write
     EXPECT_EQ(lpt.control(), 0x00);
     EXPECT_FALSE(keyer.onAir());
     EXPECT_FALSE(timer.pending());
+}
+
+// ---- Every edge on the timer ----------------------------------------------------------------
+
+struct EdgeCase {
+    const char* name;
+    std::vector<std::int32_t> steps;
+    int elements;
+    std::vector<int> armed;  // startKeying's arming first (0: due at once)
+};
+
+void PrintTo(const EdgeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+// A COM line and an LPT pin keyed together; PTT on the other COM line.
+class TimerEdgeTest : public LptKeyerTest, public ::testing::WithParamInterface<EdgeCase> {
+protected:
+    void SetUp() override {
+        LptKeyerTest::SetUp();
+        ASSERT_EQ(keyer.selectLpt(1).result, Keyer::LptResult::Accepted);
+        openCom1(LineRts, LineDtr);
+        ASSERT_TRUE(keyer.pttStart());
+        lines.clearEvents();
+        lpt.clearCalls();
+        for (std::int32_t v : GetParam().steps)
+            sched.steps[static_cast<std::size_t>(sched.stepCount++)] = v;
+    }
+
+    // What was keyed since the last look, e.g. "DTR+ LPT down"; "" for nothing.
+    std::string keyedSinceLastLook() {
+        std::string out;
+        const auto ev = lines.events();
+        for (; seenLines < ev.size(); ++seenLines) out += (out.empty() ? "" : " ") + ev[seenLines];
+        const auto w = lpt.writes();
+        for (; seenLpt < w.size(); ++seenLpt)
+            out += w[seenLpt].value == keyer.LptControlIdle() ? " LPT up" : " LPT down";
+        return out;
+    }
+
+    KeyingSchedule sched;
+    std::size_t seenLines = 0, seenLpt = 0;
+};
+
+TEST_P(TimerEdgeTest, EveryEdgeIsKeyedByATimerStepNoneByStartKeying) {
+    keyer.startKeying(sched);
+    EXPECT_EQ(keyedSinceLastLook(), "");
+    EXPECT_TRUE(keyer.onAir());
+    Strings perStep;
+    for (int guard = 0; timer.pending() && guard < 40; ++guard) {
+        clock.advanceMs(timer.pendingInterval());
+        timer.fire();
+        perStep.push_back(keyedSinceLastLook());
+    }
+    Strings expected;
+    for (int i = 0; i < GetParam().elements; ++i) {
+        expected.push_back("DTR+ LPT down");
+        expected.push_back("DTR- LPT up");
+    }
+    EXPECT_EQ(perStep, expected);
+    EXPECT_EQ(timer.armedIntervals(), GetParam().armed);
+    EXPECT_TRUE(lines.rts()) << "PTT is not the keying's business";
+}
+
+TEST_P(TimerEdgeTest, DisarmBeforeTheFirstStepKeysNothing) {
+    keyer.startKeying(sched);
+    keyer.disarmKeying();
+    EXPECT_FALSE(timer.pending());
+    timer.fireLate();  // a step already on its way when the disarm came
+    EXPECT_EQ(keyedSinceLastLook(), "");
+    EXPECT_FALSE(lines.dtr());
+    EXPECT_FALSE(timer.pending());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Schedules, TimerEdgeTest,
+    ::testing::Values(EdgeCase{"E", {94, 0}, 1, {0, 94}},
+                      EdgeCase{"N", {283, -94, 94, 0}, 2, {0, 283, 94, 94}},
+                      EdgeCase{"Four", {94, -94, 94, -94, 94, -94, 94, -94, 283, 0}, 5,
+                               {0, 94, 94, 94, 94, 94, 94, 94, 94, 283}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(KeyerTest, FirstKeyDownFailingOnTheTimerIsAFaultLikeAnyOther) {
+    int notified = 0;
+    keyer.setLineFaultNotifier([&] { ++notified; });
+    openCom1(LineRts, LineDtr);
+    ASSERT_TRUE(keyer.pttStart());
+    keyer.startKeying(schedule({94, 0}));
+    EXPECT_TRUE(keyer.onAir());
+    lines.failNextLineChanges(1, EIO);
+    timer.fire();
+    EXPECT_EQ(notified, 1);
+    EXPECT_FALSE(timer.pending());
+    EXPECT_EQ(lines.events(), (Strings{"RTS+", "DTR! 5", "DTR-", "RTS-"}));
+    EXPECT_EQ(keyer.handleLineFault(), EIO);
+    EXPECT_FALSE(keyer.onAir());
+    EXPECT_FALSE(lines.isOpen());
 }
 
 }  // namespace

@@ -87,8 +87,9 @@ KeyingSchedule randomSchedule(std::mt19937& rng) {
 }
 
 // When to disarm: often right at one of the character's first step deadlines, give or take
-// a little, so the disarm meets a step that is just coming due; else anywhere in its first
-// milliseconds; now and then only after its end.
+// a little, so the disarm meets a step that is just coming due; sometimes at once, racing
+// the first step (the key-down, due as soon as startKeying arms it); else anywhere in its
+// first milliseconds; now and then only after its end.
 std::chrono::microseconds disarmDelay(const KeyingSchedule& s, std::mt19937& rng) {
     std::vector<int> deadlinesUs;
     int t = 0;
@@ -98,11 +99,15 @@ std::chrono::microseconds disarmDelay(const KeyingSchedule& s, std::mt19937& rng
     }
     std::uniform_int_distribution<int> pick(0, 9);
     const int how = pick(rng);
-    if (how < 6) {
+    if (how < 5) {
         std::uniform_int_distribution<std::size_t> which(
             0, std::min<std::size_t>(deadlinesUs.size(), 3) - 1);
         std::uniform_int_distribution<int> jitter(-150, 150);
         return std::chrono::microseconds(std::max(0, deadlinesUs[which(rng)] + jitter(rng)));
+    }
+    if (how < 6) {
+        std::uniform_int_distribution<int> atOnce(0, 30);
+        return std::chrono::microseconds(atOnce(rng));
     }
     if (how < 9) {
         std::uniform_int_distribution<int> anywhere(0, std::min(t, 3000));
@@ -157,7 +162,7 @@ TEST(KeyingStress, NoStepActsAfterADisarm) {
     keyer.shutdown();
 
     int actedAfterDisarm = 0, outOfOrder = 0, keyLeftDown = 0, pttTouched = 0;
-    int timerChanges = 0, cutShort = 0;
+    int timerChanges = 0, cutShort = 0, guiKeyDowns = 0, neverKeyed = 0;
     bool armed = false;
     int g = -1, changesOfG = 0;
     for (const auto& e : lines.events()) {
@@ -170,29 +175,35 @@ TEST(KeyingStress, NoStepActsAfterADisarm) {
             case SequencedLines::Kind::Stopped:
                 armed = false;
                 if (e.dtrLevel) ++keyLeftDown;
-                if (changesOfG < stepsOf[static_cast<std::size_t>(g)] - 1) ++cutShort;
+                if (changesOfG < stepsOf[static_cast<std::size_t>(g)]) ++cutShort;
+                if (changesOfG == 0) ++neverKeyed;
                 break;
             case SequencedLines::Kind::Change:
-                if (!e.timerThread) break;
+                if (!e.timerThread) {
+                    // The GUI side keys only the key-up of a character it cuts short.
+                    if ((e.mask & LineDtr) && e.up) ++guiKeyDowns;
+                    break;
+                }
                 ++timerChanges;
                 if (!armed) {
                     ++actedAfterDisarm;
                     break;
                 }
                 if (e.mask != LineDtr) ++pttTouched;
-                // Timer steps of a character alternate key up, key down, ..., starting
-                // with the key up after the first element, at most one per step.
-                if (e.up != (changesOfG % 2 == 1)) ++outOfOrder;
-                if (++changesOfG > stepsOf[static_cast<std::size_t>(g)] - 1) ++outOfOrder;
+                // Timer steps of a character alternate key down, key up, ..., starting
+                // with the first key-down, at most one per step.
+                if (e.up != (changesOfG % 2 == 0)) ++outOfOrder;
+                if (++changesOfG > stepsOf[static_cast<std::size_t>(g)]) ++outOfOrder;
                 break;
         }
     }
-    std::printf("characters %d, timer steps %d, cut short %d\n", Characters, timerChanges,
-                cutShort);
+    std::printf("characters %d, timer steps %d, cut short %d (%d before the first key-down)\n",
+                Characters, timerChanges, cutShort, neverKeyed);
     EXPECT_EQ(actedAfterDisarm, 0);
     EXPECT_EQ(outOfOrder, 0);
     EXPECT_EQ(keyLeftDown, 0);
     EXPECT_EQ(pttTouched, 0);
+    EXPECT_EQ(guiKeyDowns, 0);
     EXPECT_EQ(lptNotIdleAfterStop, 0);
     EXPECT_EQ(faults.load(), 0);
     // The run must really have raced: many steps on the timer thread, many characters cut

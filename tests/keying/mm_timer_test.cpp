@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <ostream>
 #include <thread>
 
@@ -20,7 +21,7 @@ using Effect = TimerProperties::Effect;
 
 // ---- Property rules -----------------------------------------------------------------------
 
-enum class Op { Enable, Disable, Interval, Mode };
+enum class Op { Enable, Disable, Interval, Mode, AtOnce };
 
 struct RuleCase {
     const char* name;
@@ -56,9 +57,14 @@ TEST_P(TimerRuleTest, SaysWhatToDoWithThePendingEvent) {
         case Op::Mode:
             e = p.setMode(static_cast<TTIMERMode>(c.value));
             break;
+        case Op::AtOnce:
+            e = p.startAtOnce();
+            EXPECT_TRUE(p.enabled());
+            break;
     }
     EXPECT_EQ(e.kill, c.kill);
     EXPECT_EQ(e.arm, c.arm);
+    EXPECT_EQ(e.atOnce, c.op == Op::AtOnce) << "only startAtOnce arms at once";
     EXPECT_EQ(p.interval(), c.intervalAfter);
 }
 
@@ -77,7 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"ResolutionItselfTaken", false, Op::Interval, 1, true, false, 1},
         RuleCase{"SameModeIgnored", true, Op::Mode, 1, false, false, 10},
         RuleCase{"ModeWhileEnabledRearms", true, Op::Mode, 0, true, true, 10},
-        RuleCase{"ModeWhileDisabledOnlyStores", false, Op::Mode, 0, true, false, 10}),
+        RuleCase{"ModeWhileDisabledOnlyStores", false, Op::Mode, 0, true, false, 10},
+        RuleCase{"AtOnceWhileDisabledArms", false, Op::AtOnce, 0, true, true, 10},
+        RuleCase{"AtOnceWhileEnabledReplacesThePendingEvent", true, Op::AtOnce, 0, true, true, 10}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FakeMMTimer, BelowResolutionKeepsThePreviousInterval) {
@@ -214,6 +222,40 @@ TEST(TMMTimer, ChainReArmedFromOnTimerKeepsTheScheduleTimes) {
     // Each step is due a whole interval after the one before, never earlier.
     const auto elapsed = std::chrono::nanoseconds(lastNs.load()) - start.time_since_epoch();
     EXPECT_GE(elapsed, std::chrono::milliseconds(Steps * IntervalMs));
+}
+
+TEST(TMMTimer, ChainFromAnAtOnceEventCountsFromWhenItRan) {
+    TMMTimer t;
+    constexpr auto Interval = 10ms;
+    std::atomic<int> fired{0};
+    std::atomic<std::int64_t> atOnceBeganNs{0}, nextBeganNs{0};
+    t.setOnTimer([&](MultimediaTimer& self) {
+        const std::int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
+        switch (fired.load()) {
+            case 0:
+                // Due at once, but the thread stays busy here: the event runs 20 ms after
+                // it was armed, as after a wake-up that late.
+                self.startAtOnce();
+                std::this_thread::sleep_for(2 * Interval);
+                break;
+            case 1:
+                atOnceBeganNs = now;
+                self.setEnabled(false);
+                self.setEnabled(true);
+                break;
+            default:
+                nextBeganNs = now;
+                self.setEnabled(false);
+                break;
+        }
+        ++fired;
+    });
+    t.setTimerMode(TTIMERMode::TIME_ONESHOT);
+    t.setInterval(static_cast<int>(Interval.count()));
+    t.setEnabled(true);
+    ASSERT_TRUE(eventually([&] { return fired.load() == 3; }));
+    // The whole interval after the at-once event began, not one caught up from its arming.
+    EXPECT_GE(std::chrono::nanoseconds(nextBeganNs.load() - atOnceBeganNs.load()), Interval);
 }
 
 TEST(TMMTimer, DisarmWaitsForTheStepInProgress) {

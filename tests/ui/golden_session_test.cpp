@@ -211,7 +211,9 @@ class GoldenSession : public ::testing::Test {
                    hex(io[seenIo].address, 3) + " " + hex(io[seenIo].value, 2) + "\n";
         }
         for (; seenArms < timer.armedIntervals().size(); ++seenArms) {
-            log += "  key timer " + std::to_string(timer.armedIntervals()[seenArms]) + " ms\n";
+            const int ms = timer.armedIntervals()[seenArms];
+            log += "  key timer " +
+                   (ms == 0 ? std::string("at once") : std::to_string(ms) + " ms") + "\n";
         }
         for (; seenCalls < wave.calls.size(); ++seenCalls) {
             std::string line = wave.calls[seenCalls];
@@ -411,7 +413,7 @@ TEST_F(GoldenSession, KeyingStepsOfAScriptedSessionAreUnchanged) {
         type("e t? 0");
     });
     act("replay", [&] { form->ButtonReplayText->click(); });
-    play(3, 2);
+    play(3, 3);  // three keying steps: down, up and down again
     act("stop with the key down", [&] { form->ButtonStop->click(); });
     play();
     act("resume", [&] { form->ButtonReplayText->click(); });

@@ -111,6 +111,11 @@ TEST_F(PortWindowTest, PttOnDtrCwOnRtsKeysTheCharacterAfterTheTxDelay) {
     EXPECT_TRUE(wave->writes.empty());
     play().TimerTXDelayTimer();
     ASSERT_EQ(wave->writes.size(), 1u);
+    // The key goes down on the keying timer's first step, due at once, not here.
+    EXPECT_EQ(lines.events(), std::vector<std::string>{"DTR+"});
+    EXPECT_TRUE(timer.pending());
+    EXPECT_EQ(timer.pendingInterval(), 0);
+    timer.fire();
     EXPECT_EQ(lines.events(), (std::vector<std::string>{"DTR+", "RTS+"}));  // key down
     EXPECT_EQ(timer.pendingInterval(), 94);  // the dot at 12 wpm: 2083 frames
     timer.fire();  // "E" ends: key up, no more steps
@@ -148,13 +153,15 @@ TEST_F(PortWindowTest, ABlankIsNeverKeyedAndPttStaysOn) {
     QTest::keyClicks(form->Editcaractere, QStringLiteral("e e"));
     form->ButtonReplayText->click();
     play().TimerTXDelayTimer();
-    timer.fire();
+    timer.fire();  // key down
+    timer.fire();  // key up
     lines.clearEvents();
     wave->completeNext();  // "e" done: the blank is next
     EXPECT_TRUE(lines.events().empty());
     EXPECT_FALSE(timer.pending());
     EXPECT_TRUE(lines.dtr()) << "PTT stays on through the word gap";
     wave->completeNext();
+    timer.fire();
     EXPECT_EQ(lines.events(), std::vector<std::string>{"RTS+"});
 }
 
@@ -197,6 +204,7 @@ TEST_F(PortWindowTest, AnAdapterPulledWhileKeyingStopsKeyingAndSaysSo) {
     port().RadioGroupCOM->clickItem(1);
     QTest::keyClicks(form->Editcaractere, QStringLiteral("ee"));
     play().TimerTXDelayTimer();
+    timer.fire();  // key down
     lines.failLinesWith(EIO);
     timer.fire();  // the step fails on the "timer thread"
     QCoreApplication::processEvents();  // the fault reaches the window
