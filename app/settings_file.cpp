@@ -122,10 +122,8 @@ void readNote(std::string_view v, Settings& s) {
 void readTxDelay(std::string_view v, Settings& s) {
     const auto ms = parseInt(v);
     if (!ms) return;
-    // Below 25 ms the program once picked no item and a 0 ms timer that never fired.
-    const int clamped = std::clamp(*ms, 50, 250);
-    const auto item = nearest(Real(clamped) / 50 - 1);
-    s.txDelayMs = static_cast<int>(50 * item + 50);
+    // The item the panel would select, so that what is kept is what will be keyed.
+    s.txDelayMs = txDelayMsForIndex(txDelayIndexForMs(*ms));
 }
 
 void readDelay(std::string_view v, Settings& s) {
@@ -407,6 +405,9 @@ unsigned char localRowCharacter(std::string_view row) {
 std::string localRowCode(std::string_view row) {
     if (row.size() <= 4) return {};
     std::string_view field = row.substr(4);
+    // Hand-aligned rows put more blanks before the code; only two blanks after it open
+    // the comment.
+    field.remove_prefix(std::min(field.find_first_not_of(' '), field.size()));
     field = field.substr(0, field.find("  "));
     std::string code;
     for (char c : field) {

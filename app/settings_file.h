@@ -179,8 +179,9 @@ long double pitchOfNotePosition(int position);
 int lptAddressFromText(std::string_view text);
 
 // A local-character row's character (its second byte) and its code: the "." and "-" of
-// the code field, which starts at the fifth byte and ends where two blanks open the
-// comment (so dots or dashes in a comment never leak into the code).
+// the code field, which starts at the first non-blank from the fifth byte on and ends
+// where two blanks open the comment (so dots or dashes in a comment never leak into the
+// code).
 unsigned char localRowCharacter(std::string_view row);
 std::string localRowCode(std::string_view row);
 

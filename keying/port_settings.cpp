@@ -64,8 +64,10 @@ int txDelayMsForIndex(int index) {
 }
 
 int txDelayIndexForMs(int ms) {
+    // The half-way values (75, 125 ms ...) are decided by where the half falls after
+    // the subtraction: nearest(1.5 - 1) and nearest(1.5) - 1 differ.
     const int clamped = std::clamp(ms, 50, 250);
-    return static_cast<int>(nearest(static_cast<Real>(clamped) / 50.0L)) - 1;
+    return static_cast<int>(nearest(static_cast<Real>(clamped) / 50 - 1));
 }
 
 }  // namespace kb

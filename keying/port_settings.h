@@ -44,9 +44,9 @@ std::optional<std::uint16_t> parseLptAddressText(std::string_view text);
 inline constexpr int TxDelayItems = 5;
 inline constexpr int DefaultTxDelayIndex = 1;  // "100 ms"
 int txDelayMsForIndex(int index);
-// The item for a stored TXDELAY= value: ms / 50 - 1 to the nearest integer, the value first
-// brought into 50..250 so a hand-edited one still selects an item and the delay timer
-// always fires.
+// The item for a stored TXDELAY= value, nearest(ms / 50 - 1), halves to even, the value
+// first brought into 50..250 so a hand-edited one still selects an item and the delay
+// timer always fires. The settings reader and the port panel both go through it.
 int txDelayIndexForMs(int ms);
 
 }  // namespace kb

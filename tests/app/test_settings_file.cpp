@@ -539,9 +539,34 @@ TEST(SettingsFile, LocalRowsCutAtFortyAndAtMostTwentySix) {
 }
 
 TEST(SettingsFile, LocalCharacterCodeStopsAtTheComment) {
-    EXPECT_EQ(localRowCode(" \xE9  ..-..  e.g. caf\xE9 - accent"), "..-..");
-    EXPECT_EQ(localRowCode(" \xE9  . . - . ."), "..-..");  // single blanks inside the code
+    struct Case {
+        const char* row;
+        const char* code;
+    };
+    const Case cases[] = {
+        {" \xE9  ..-..  e.g. caf\xE9 - accent", "..-.."},
+        {" \xE9  . . - . .", "..-.."},                // single blanks inside the code
+        {" \xE9   ..-..", "..-.."},                   // one blank more before the code
+        {" \xE9      ..-..  e.g. - .", "..-.."},      // aligned by hand: many more
+        {" \xE9      ..-..", "..-.."},
+        {" \xE9        ", ""},                        // blanks and nothing else
+        {" \xE9  x ..-..", "..-.."},                  // what is not a dot or dash is passed over
+    };
+    for (const Case& c : cases) EXPECT_EQ(localRowCode(c.row), c.code) << c.row;
     EXPECT_EQ(localRowCharacter(" \xE9  ..-.."), 0xE9);
+}
+
+TEST(SettingsFile, LocalCharacterWithExtraBlanksIsTakenAsWritten) {
+    const std::string row = " \xE9     ..-..  e.g. caf\xE9";
+    const Settings s = read(joinLines({"\x02", row}));
+    ASSERT_EQ(s.localCharacterRows.size(), 1u);
+    EXPECT_EQ(s.localCharacterRows[0], row);
+    EXPECT_TRUE(writeSettings(s).ends_with(joinLines(kInitialPage1) + joinLines({row})));
+    MorseTable morse;
+    CharacterList list;
+    applyLocalCharacters(s, morse, list);
+    EXPECT_EQ(morse['\xE9'], "..-..");
+    EXPECT_EQ(list.localCount, 1);
 }
 
 TEST(SettingsFile, ApplyLocalCharactersDefinesBothCases) {
@@ -617,6 +642,7 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{{"PAGE=9"}, pageOf, 3}, ValueCase{{"PAGE=0"}, pageOf, 1},
         ValueCase{{"TXDELAY=10"}, txOf, 50},  // once a timer that never fired
         ValueCase{{"TXDELAY=1000"}, txOf, 250},
+        ValueCase{{"TXDELAY=75"}, txOf, 50},    // item nearest(0.5) = 0, half to even
         ValueCase{{"TXDELAY=120"}, txOf, 100},  // item nearest(1.4) = 1
         ValueCase{{"TXDELAY=125"}, txOf, 150},  // item nearest(1.5) = 2, half to even
         ValueCase{{"TXDELAY=175"}, txOf, 150},  // item nearest(2.5) = 2

@@ -69,10 +69,13 @@ TEST(TxDelay, StoredValueSelectsTheNearestItem) {
         int index;
     };
     const Case cases[] = {
-        {50, 0},  {100, 1}, {150, 2}, {200, 3}, {250, 4}, {75, 1},  // 1.5 -> 2 (halves to even)
-        {125, 1},                                                   // 2.5 -> 2
-        {175, 3},                                                   // 3.5 -> 4
-        {110, 1}, {300, 4},                                         // above 250: "250 ms"
+        {50, 0},  {100, 1}, {150, 2}, {200, 3}, {250, 4},
+        {75, 0},                  // half an item above the first: 0.5 goes to the even 0
+        {125, 2},                 // 1.5 goes to the even 2
+        {175, 2},                 // 2.5 to 2 as well
+        {225, 4},                 // 3.5 to 4
+        {110, 1}, {140, 2},       // 1.2 and 1.8
+        {300, 4},                 // above 250: "250 ms"
         {10, 0},  // below 25 would select nothing and the delay would never fire
         {0, 0},   {-40, 0},
     };
