@@ -27,37 +27,47 @@ void SettingsBinding::read() {
         std::cerr << "keybird: " << path_ << ": " << file.error << "\n";
         return;
     }
-    if (file.existed && readSettings(file.bytes, settings_)) apply();
+    if (file.existed && readSettings(file.bytes, settings_, &present_)) apply();
 }
 
 void SettingsBinding::apply() {
     MainState& s = f_.state();
     const Settings& st = settings_;
-    f_.UpDownVitesse->setValue(st.speed);
-    f_.timing().SpinEditEspace->setValue(st.charSpacing);
-    if (st.wordSpacingFactor >= 2) f_.MenuEspaceMotN[st.wordSpacingFactor - 1]->trigger();
-    f_.UpDownAmplitude->setValue(st.level);
-    // The level is set even when the control already shows it: until then the program
-    // plays at its start-up gain.
-    f_.soundTables().setLevelGain(levelGain(f_.UpDownAmplitude->value()));
-    f_.shortcuts() = st.shortcuts;
-    s.mask.startChar = st.maskStartChar;
-    s.mask.endChar = st.maskEndChar;
+    const auto has = [this](std::string_view key) { return present_.contains(key); };
+    if (has("SPEED=")) f_.UpDownVitesse->setValue(st.speed);
+    if (has("SPACE=")) f_.timing().SpinEditEspace->setValue(st.charSpacing);
+    if (has("SPACEW=") && st.wordSpacingFactor >= 2) {
+        f_.MenuEspaceMotN[st.wordSpacingFactor - 1]->trigger();
+    }
+    if (has("LEVEL=")) {
+        f_.UpDownAmplitude->setValue(st.level);
+        // The level is set even when the control already shows it: until then the
+        // program plays at its start-up gain.
+        f_.soundTables().setLevelGain(levelGain(f_.UpDownAmplitude->value()));
+    }
+    if (has("SHORTCUT=")) f_.shortcuts() = st.shortcuts;
+    if (has(MarkerLineKey)) {
+        s.mask.startChar = st.maskStartChar;
+        s.mask.endChar = st.maskEndChar;
+    }
     applyLocalCharacters(st, f_.morse(), f_.characters());
-    f_.soundCard().setDevices(st.inputDeviceId, st.outputDeviceId);
-    if (PortPanel* port = f_.portPanel()) port->applyComSettings(st);
+    f_.soundCard().applySettings(st, present_);
+    if (PortPanel* port = f_.portPanel()) port->applyComSettings(st, present_);
 }
 
 void SettingsBinding::handOverToDialogs() {
     const Settings& st = settings_;
-    f_.FormNoise->TrackBarNoise->setValue(st.noiseLevel);
-    f_.FormQSB->TrackBarQSB->setValue(st.qsbLevel);
-    if (st.notePosition == -1) {
-        f_.FormNote->CheckBoxTonExamen->setChecked(true);
-    } else {
-        f_.FormNote->TrackBarNote->setValue(st.notePosition);
+    const auto has = [this](std::string_view key) { return present_.contains(key); };
+    if (has("NOISE_LEVEL=")) f_.FormNoise->TrackBarNoise->setValue(st.noiseLevel);
+    if (has("QSB_LEVEL=")) f_.FormQSB->TrackBarQSB->setValue(st.qsbLevel);
+    if (has("NOTE=")) {
+        if (st.notePosition == -1) {
+            f_.FormNote->CheckBoxTonExamen->setChecked(true);
+        } else {
+            f_.FormNote->showStoredPitch(st.notePosition, st.tonePitch);
+        }
     }
-    f_.FormNoise->bandwidthButton(st.noiseHold)->setChecked(true);
+    if (has("NOISE_BW=")) f_.FormNoise->bandwidthButton(st.noiseHold)->setChecked(true);
 }
 
 void SettingsBinding::collect() {

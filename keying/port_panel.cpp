@@ -220,11 +220,13 @@ void PortPanel::showLptAddresses() {
     }
 }
 
-void PortPanel::applyComSettings(const Settings& s) {
+void PortPanel::applyComSettings(const Settings& s, const SettingsKeys& present) {
     for (int n = 1; n <= ComDeviceMap::Ports; ++n) {
-        keyer_.comDevices().setDevicePath(n, s.comDevices[n - 1]);
+        if (present.contains("COMDEV" + std::to_string(n) + "=")) {
+            keyer_.comDevices().setDevicePath(n, s.comDevices[n - 1]);
+        }
     }
-    if (s.comPort >= 1 && s.comPort <= 4) {
+    if (present.contains("COM=") && s.comPort >= 1 && s.comPort <= 4) {
         RadioGroupCOM->setItemIndex(s.comPort);
         RadioGroupCOMClick(s.comPort);
     }
@@ -235,19 +237,32 @@ void PortPanel::applyComSettings(const Settings& s) {
         box->setChecked(on);
         (self->*click)();
     };
-    set(CheckBoxPTTDTR, s.pttLineMask & LineDtr, &PortPanel::CheckBoxPTTDTRClick, this);
-    set(CheckBoxPTTRTS, s.pttLineMask & LineRts, &PortPanel::CheckBoxPTTRTSClick, this);
-    set(CheckBoxCWDTR, s.cwLineMask & LineDtr, &PortPanel::CheckBoxCWDTRClick, this);
-    set(CheckBoxCWRTS, s.cwLineMask & LineRts, &PortPanel::CheckBoxCWRTSClick, this);
-    const int delay = txDelayIndexForMs(s.txDelayMs);
-    RadioGroupTXDelay->setItemIndex(delay);
-    RadioGroupTXDelayClick(delay);
+    if (present.contains("PTT=")) {
+        set(CheckBoxPTTDTR, s.pttLineMask & LineDtr, &PortPanel::CheckBoxPTTDTRClick, this);
+        set(CheckBoxPTTRTS, s.pttLineMask & LineRts, &PortPanel::CheckBoxPTTRTSClick, this);
+    }
+    if (present.contains("CW=")) {
+        set(CheckBoxCWDTR, s.cwLineMask & LineDtr, &PortPanel::CheckBoxCWDTRClick, this);
+        set(CheckBoxCWRTS, s.cwLineMask & LineRts, &PortPanel::CheckBoxCWRTSClick, this);
+    }
+    if (present.contains("TXDELAY=")) {
+        const int delay = txDelayIndexForMs(s.txDelayMs);
+        RadioGroupTXDelay->setItemIndex(delay);
+        RadioGroupTXDelayClick(delay);
+    }
 }
 
-void PortPanel::applyLptSettings(const Settings& s) {
-    const bool ok = keyer_.applyLptSettings(s.lptIndex,
-                                            static_cast<std::uint16_t>(lptAddressFromText(s.lptAddressText)),
-                                            s.pinIndex, s.negativeLogic);
+void PortPanel::applyLptSettings(const Settings& s, const SettingsKeys& present) {
+    const bool hasLpt = present.contains("LPT="), hasAddress = present.contains("ADLPT="),
+               hasPin = present.contains("PIN="), hasLogic = present.contains("LOGIC=");
+    if (!hasLpt && !hasAddress && !hasPin && !hasLogic) return;
+    // A key the file lacks takes what the keyer holds, so that applying changes nothing
+    // for it: the "Neg. logic" boxes keep their design-time state without LOGIC=.
+    const int pin = hasPin ? s.pinIndex : keyer_.PinIndex();
+    const bool ok = keyer_.applyLptSettings(
+        hasLpt ? s.lptIndex : keyer_.LptIndex(),
+        static_cast<std::uint16_t>(hasAddress ? lptAddressFromText(s.lptAddressText) : 0), pin,
+        hasLogic ? s.negativeLogic : keyer_.NegativeLogic(pin));
     if (!ok) f_.ui().beep();
     showLptAddresses();
     showLptState();

@@ -671,6 +671,45 @@ INSTANTIATE_TEST_SUITE_P(
                   [](auto& s) { return int(s.monitorRightChannel); },
                   0}));
 
+// The keys that gave a value are the ones the window applies; a missing key, or one whose
+// value was refused, leaves its control as it is.
+TEST(SettingsFile, PresentKeysAreThoseThatGaveAValue) {
+    struct Case {
+        std::vector<std::string> lines;  // the file, marker line included
+        SettingsKeys present;
+    };
+    const Case cases[] = {
+        {{"\x02\xFF\xFF"}, {"\x02"}},
+        {{"SPEED=20", "LOGIC=P", "\x02"}, {"SPEED=", "LOGIC=", "\x02"}},
+        {{"SPEED=fast", "PIN=9", "WORDS=1", "NOTE=high", "DELAY=4.5", "\x02"}, {"\x02"}},
+        {{"SPEED=fast", "SPEED=20", "\x02"}, {"SPEED=", "\x02"}},
+        {{"MSG=", "SHORTCUT=&", "\x02"}, {"\x02"}},  // lines that take no slot
+        {{"MSG=qrz?", "SHORTCUT=&es", "ADLPT=", "\x01" "abc", "\x02"},
+         {"MSG=", "SHORTCUT=", "ADLPT=", "\x01", "\x02"}},
+        {{"ISOUND=0", "OSOUND=card", "TXDELAY=75", "\x02"}, {"ISOUND=", "TXDELAY=", "\x02"}},
+        {{"LEVEL=-3", "", "LOGIC=N", "\x02"}, {"LEVEL="}},  // the empty line ends the reading
+        {{"speed=20", "COMDEV2=/dev/ttyUSB0", "\x02"}, {"COMDEV2=", "\x02"}},
+    };
+    for (const Case& c : cases) {
+        Settings s;
+        SettingsKeys present;
+        ASSERT_TRUE(readSettings(joinLines(c.lines), s, &present));
+        EXPECT_EQ(present, c.present) << joinLines(c.lines);
+    }
+    // Every key the program writes is present when its own file is read back.
+    SettingsKeys all;
+    Settings s;
+    ASSERT_TRUE(readSettings(writeSettings(Settings{}), s, &all));
+    for (const std::string& line : defaultFileLines()) {
+        if (line.front() == '\x02') break;  // the key section ends at the marker line
+        EXPECT_TRUE(all.contains(line.substr(0, line.find('=') + 1))) << line;
+    }
+    // A file without a marker line is no file: nothing is present.
+    SettingsKeys none;
+    EXPECT_FALSE(readSettings(joinLines({"SPEED=20"}), s, &none));
+    EXPECT_TRUE(none.empty());
+}
+
 TEST(SettingsFile, GarbageNeverStopsTheReading) {
     // Every key with a value it cannot use, then lines that are no key at all: the
     // settings after them still arrive.
