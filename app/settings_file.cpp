@@ -454,6 +454,12 @@ bool passwordCanBeStored(std::string_view password) {
 
 int lptAddressFromText(std::string_view text) {
     if (text.size() < 4) return 0;
+    // Files written before four-digit addresses hold three digits and "h]"; the classic
+    // reading looks at three characters and nothing after them, so a fourth character
+    // counts only when it is a hex digit too.
+    if (text.size() >= 5) {
+        if (auto four = parseHexDigits(text.substr(1, 4))) return *four;
+    }
     return parseHexDigits(text.substr(1, 3)).value_or(0);
 }
 

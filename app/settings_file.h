@@ -188,7 +188,9 @@ bool passwordCanBeStored(std::string_view password);
 long double pitchOfNotePosition(int position);
 
 // The base address an ADLPT= text loads: the first character (the "[") dropped and the
-// next three read as hexadecimal. 0 (none) when empty or malformed.
+// next four read as hexadecimal when they all are hex digits ("[D000h]", a PCI card),
+// else the next three, as files have always held them ("[378h]"). 0 (none) when empty
+// or malformed.
 int lptAddressFromText(std::string_view text);
 
 // A local-character row's character (its second byte) and its code: the "." and "-" of

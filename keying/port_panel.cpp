@@ -97,7 +97,7 @@ PortPanel::PortPanel(TForm1& form, Keyer& keyer) : f_(form), keyer_(keyer) {
         EditLPT[n] = new QLineEdit(QStringLiteral("[000h]"), PanelPort);
         EditLPT[n]->setObjectName(QStringLiteral("EditLPT%1").arg(n + 1));
         EditLPT[n]->setFrame(false);
-        EditLPT[n]->setMaxLength(6);
+        EditLPT[n]->setMaxLength(LptAddressTextMax);
         EditLPT[n]->setFixedWidth(EditLPT[n]->fontMetrics().horizontalAdvance(QStringLiteral("[0000h]")));
         edits->addWidget(EditLPT[n]);
     }
@@ -263,7 +263,11 @@ void PortPanel::applyLptSettings(const Settings& s, const SettingsKeys& present)
         hasLpt ? s.lptIndex : keyer_.LptIndex(),
         static_cast<std::uint16_t>(hasAddress ? lptAddressFromText(s.lptAddressText) : 0), pin,
         hasLogic ? s.negativeLogic : keyer_.NegativeLogic(pin));
-    if (!ok) f_.ui().beep();
+    if (!ok) {
+        // A beep alone at start-up tells nobody that their keying port is dead, nor why.
+        f_.ui().beep();
+        f_.ui().warning(&f_, QString::fromStdString(lptUnusableText(keyer_.LptIndex(), keyer_.lptState())));
+    }
     showLptAddresses();
     showLptState();
 }

@@ -35,10 +35,10 @@ std::string lptAddressText(std::uint16_t address) {
     return text;
 }
 
-std::optional<std::uint16_t> parseHexDigits(std::string_view three) {
-    if (three.size() != 3) return std::nullopt;
+std::optional<std::uint16_t> parseHexDigits(std::string_view digits) {
+    if (digits.size() != 3 && digits.size() != 4) return std::nullopt;
     std::uint16_t value = 0;
-    for (char c : three) {
+    for (char c : digits) {
         int digit = 0;
         if (c >= '0' && c <= '9') {
             digit = c - '0';
@@ -55,8 +55,21 @@ std::optional<std::uint16_t> parseHexDigits(std::string_view three) {
 }
 
 std::optional<std::uint16_t> parseLptAddressText(std::string_view text) {
-    if (text.size() != 6 || text[0] != '[' || text.substr(4) != "h]") return std::nullopt;
-    return parseHexDigits(text.substr(1, 3));
+    if ((text.size() != 6 && text.size() != 7) || text.front() != '[' ||
+        text.substr(text.size() - 2) != "h]") {
+        return std::nullopt;
+    }
+    return parseHexDigits(text.substr(1, text.size() - 3));
+}
+
+std::string lptUnusableText(int lptIndex, std::string_view reason) {
+    std::string text = "LPT" + std::to_string(lptIndex) + " cannot be used: ";
+    text += reason.empty() ? std::string_view("the port does not answer") : reason;
+    text +=
+        "\nLoad the parallel-port driver (sudo modprobe ppdev) and give your user access to "
+        "/dev/parport* (on Debian: sudo adduser $USER lp, then log in again). Until then "
+        "nothing is keyed on this port.";
+    return text;
 }
 
 int txDelayMsForIndex(int index) {

@@ -29,16 +29,23 @@ bool keyDownSetsBit(int pinIndex, bool negativeLogic);
 std::uint16_t lptKeyDownValue(std::uint16_t image, int pinIndex, bool negativeLogic);
 std::uint16_t lptKeyUpValue(std::uint16_t image, int pinIndex, bool negativeLogic);
 
-// Three hexadecimal digits (either case) as a number; nothing when any is not one.
-std::optional<std::uint16_t> parseHexDigits(std::string_view three);
+// Three or four hexadecimal digits (either case) as a number; nothing when any is not
+// one or there are fewer or more.
+std::optional<std::uint16_t> parseHexDigits(std::string_view digits);
 
 // The text of an LPT address edit: "[" + the address in upper-case hex, at least three
-// digits + "h]", so 0x378 gives "[378h]".
+// digits + "h]", so 0x378 gives "[378h]" and a PCI card's 0xD000 "[D000h]".
 std::string lptAddressText(std::uint16_t address);
+inline constexpr int LptAddressTextMax = 7;  // "[D000h]"
 
-// A typed address: exactly "[" + three hex digits + "h]" ("[278h]" -> 0x278). Anything
-// else, such as "[27h]" while it is being typed, gives nothing.
+// A typed address: exactly "[" + three or four hex digits + "h]" ("[278h]" -> 0x278,
+// "[D000h]" -> 0xD000). Anything else, such as "[27h]" while it is being typed, gives
+// nothing.
 std::optional<std::uint16_t> parseLptAddressText(std::string_view text);
+
+// The warning for a stored LPT n whose port could not be set up at start-up: the port
+// layer's reason, then what usually mends it (the ppdev driver, the lp group).
+std::string lptUnusableText(int lptIndex, std::string_view reason);
 
 // RadioGroupTXDelay: item i is 50 * (i + 1) ms, 0..4.
 inline constexpr int TxDelayItems = 5;

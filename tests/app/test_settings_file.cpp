@@ -451,6 +451,11 @@ TEST(SettingsFile, LptAddressText) {
     EXPECT_EQ(lptAddressFromText("[27h]"), 0);  // two digits
     EXPECT_EQ(lptAddressFromText(""), 0);
     EXPECT_EQ(lptAddressFromText("[xyzh]"), 0);
+    EXPECT_EQ(lptAddressFromText("[D000h]"), 0xD000);  // four digits: a PCI or PCIe card
+    EXPECT_EQ(lptAddressFromText("[e800h]"), 0xE800);
+    EXPECT_EQ(lptAddressFromText("[378"), 0x378);      // three, as files have held them
+    EXPECT_EQ(lptAddressFromText("[378hh]"), 0x378);   // nothing after them counts
+    EXPECT_EQ(lptAddressFromText("[D00xh]"), 0xD00);
 }
 
 TEST(SettingsFile, ChosenCharacterLine) {
