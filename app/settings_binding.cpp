@@ -6,6 +6,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <iostream>
+#include <utility>
 
 #include "audio/sound_dialogs.h"
 #include "keying/port_panel.h"
@@ -23,11 +24,23 @@ void SettingsBinding::read() {
     if (path_.empty()) return;
     const LoadedSettingsFile file = loadSettingsFile(path_);
     existed_ = file.existed;
-    if (!file.error.empty()) {
-        std::cerr << "keybird: " << path_ << ": " << file.error << "\n";
-        return;
+    if (!file.existed) return;
+    std::string why = file.error;
+    if (why.empty()) {
+        if (readSettings(file.bytes, settings_, &present_)) {
+            apply();
+            return;
+        }
+        // An empty file holds nothing worth keeping.
+        if (file.bytes.empty()) return;
+        why = "no settings in it (no marker line)";
     }
-    if (file.existed && readSettings(file.bytes, settings_, &present_)) apply();
+    // Not ours, or not readable: the settings start from their defaults, and the file is
+    // moved aside rather than overwritten at exit, since it may be the user's own. No
+    // message box: the program starts as on a first run.
+    keepOld_ = true;
+    std::cerr << "keybird: " << path_ << " is not read: " << why << ". It will be kept as "
+              << keptSettingsFilePath(path_) << " when the settings are saved.\n";
 }
 
 void SettingsBinding::apply() {
@@ -97,10 +110,16 @@ void SettingsBinding::collect() {
 void SettingsBinding::write() {
     collect();
     std::string error = "no folder for the settings file";
-    if (path_.empty() || !saveSettingsFile(path_, writeSettings(settings_), &error, *ops_)) {
+    if (path_.empty() ||
+        !saveSettingsFile(path_, writeSettings(settings_), &error, *ops_, keepOld_)) {
         std::cerr << "keybird: cannot save " << (path_.empty() ? "keybird.dat" : path_) << ": "
                   << error << "\n";
         f_.ui().warning(&f_, QString::fromUtf8(f_.texts().shared.msgCannotCreateSettings));
+        return;
+    }
+    if (std::exchange(keepOld_, false)) {
+        std::cerr << "keybird: the file that was not read is now " << keptSettingsFilePath(path_)
+                  << "; " << path_ << " holds the settings of this run.\n";
     }
 }
 

@@ -42,6 +42,7 @@ private:
     Settings settings_;
     SettingsKeys present_;
     bool existed_ = false;
+    bool keepOld_ = false;  // the file was there but not read: keep it aside at the save
 };
 
 }  // namespace kb
