@@ -151,14 +151,16 @@ void PortPanel::ButtonClosePanelPortClick() {
     f_.Editcaractere->setFocus();
 }
 
-void PortPanel::comError() {
-    f_.ui().warning(&f_, QStringLiteral("Error COM"));
+void PortPanel::comError(int comIndex, int err) {
+    const std::string detail =
+        comErrorDetail(comIndex, keyer_.comDevices().devicePath(comIndex), err);
+    f_.ui().warning(&f_, QStringLiteral("Error COM\n") + QString::fromStdString(detail));
     RadioGroupCOM->setItemIndex(0);
 }
 
 void PortPanel::RadioGroupCOMClick(int index) {
     const Keyer::ComResult r = keyer_.selectComPort(index, f_.play().engine().busy());
-    if (r == Keyer::ComResult::ErrorCom) comError();
+    if (r == Keyer::ComResult::ErrorCom) comError(index, keyer_.lastComError().value());
     f_.refreshLamp();
 }
 
@@ -287,7 +289,8 @@ void PortPanel::collect(Settings& s) const {
 }
 
 void PortPanel::handleLineFault() {
-    if (keyer_.handleLineFault() != 0) comError();
+    const int port = RadioGroupCOM->ItemIndex();
+    if (const int err = keyer_.handleLineFault()) comError(port, err);
     f_.refreshLamp();
 }
 

@@ -59,7 +59,8 @@ public:
     QPushButton* ButtonClosePanelPort = nullptr;
 
 private:
-    void comError();
+    // "Error COM", with the device and the system's reason (errno `err`) for COM n.
+    void comError(int comIndex, int err);
     void lineMaskClick(QCheckBox* box, QCheckBox* twin, bool ptt, int bit);
     void showLptState();
 

@@ -1,7 +1,9 @@
 #include "keying/port_settings.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "core/nearest.h"
 
@@ -69,6 +71,35 @@ std::string lptUnusableText(int lptIndex, std::string_view reason) {
         "\nLoad the parallel-port driver (sudo modprobe ppdev) and give your user access to "
         "/dev/parport* (on Debian: sudo adduser $USER lp, then log in again). Until then "
         "nothing is keyed on this port.";
+    return text;
+}
+
+std::string comErrorDetail(int comIndex, std::string_view devicePath, int err) {
+    std::string text(devicePath);
+    text += ": ";
+    text += std::strerror(err);
+    const std::string n = std::to_string(comIndex);
+    switch (err) {
+        case EACCES:
+        case EPERM:
+            text += ": add yourself to the dialout group (sudo adduser $USER dialout), then log "
+                    "in again.";
+            break;
+        case EBUSY:
+            text += ": another program holds the port.";
+            break;
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+        case ENOTTY:
+        case EIO:
+            text += "\nA USB serial adapter is /dev/ttyUSB0 or /dev/ttyACM0: map COM" + n +
+                    " to it with a line such as COMDEV" + n +
+                    "=/dev/ttyUSB0 in keybird.dat (see the README, \"Keying a transmitter\").";
+            break;
+        default:
+            break;
+    }
     return text;
 }
 

@@ -47,6 +47,12 @@ std::optional<std::uint16_t> parseLptAddressText(std::string_view text);
 // layer's reason, then what usually mends it (the ppdev driver, the lp group).
 std::string lptUnusableText(int lptIndex, std::string_view reason);
 
+// The lines under "Error COM" for COM n (1..4) opened as `devicePath`, which failed with
+// errno `err`: the device and the system's reason, then what usually mends it (the
+// dialout group when access is denied; mapping the COM item to a USB adapter with a
+// COMDEVn= line when there is no such serial port).
+std::string comErrorDetail(int comIndex, std::string_view devicePath, int err);
+
 // RadioGroupTXDelay: item i is 50 * (i + 1) ms, 0..4.
 inline constexpr int TxDelayItems = 5;
 inline constexpr int DefaultTxDelayIndex = 1;  // "100 ms"
