@@ -134,8 +134,17 @@ LoadedSettingsFile loadSettingsFile(const std::string& path) {
     }
     result.existed = true;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        result.error = describe("Not a regular file:", path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    if (::fstat(fd, &st) != 0) {
+        result.error = describe("Cannot examine", path, errno);
+        ::close(fd);
+        return result;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        const char* kind = S_ISDIR(st.st_mode)    ? "a folder"
+                           : S_ISFIFO(st.st_mode) ? "a FIFO"
+                           : S_ISSOCK(st.st_mode) ? "a socket"
+                                                  : "a device";
+        result.error = "Not a regular file but " + std::string(kind) + ": " + path;
         ::close(fd);
         return result;
     }

@@ -216,9 +216,11 @@ TEST(SettingsStoreLoad, OnlyARegularFileIsRead) {
     struct Case {
         const char* name;
         bool read;
+        const char* why;  // what the error says, when not read
     };
-    for (const Case& c : {Case{"fifo", false}, Case{"device", false}, Case{"large", false},
-                          Case{"just-fits", true}}) {
+    for (const Case& c : {Case{"fifo", false, "Not a regular file but a FIFO"},
+                          Case{"device", false, "Not a regular file but a device"},
+                          Case{"large", false, "Too large"}, Case{"just-fits", true, ""}}) {
         SCOPED_TRACE(c.name);
         auto load = std::async(std::launch::async, [&] { return loadSettingsFile(t / c.name); });
         if (load.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
@@ -232,6 +234,7 @@ TEST(SettingsStoreLoad, OnlyARegularFileIsRead) {
         const LoadedSettingsFile f = load.get();
         EXPECT_TRUE(f.existed);
         EXPECT_EQ(f.error.empty(), c.read) << f.error;
+        EXPECT_EQ(f.error.rfind(c.why, 0), 0u) << f.error;
         EXPECT_EQ(f.bytes.size(), c.read ? SettingsFileMaxBytes : 0u);
     }
 }
