@@ -32,7 +32,10 @@ void AppShell::FormCreate() {
     }
     if (cl.speed) f_.UpDownVitesse->setValue(*cl.speed);
     // The language switches take effect once the other languages exist.
-    if (port) port->applyLptSettings(f_.settingsBinding().settings());
+    if (port) {
+        port->applyLptSettings(f_.settingsBinding().settings(),
+                               f_.settingsBinding().presentKeys());
+    }
 
     f_.ButtonReplayText->setText(QString::fromUtf8(f_.texts().shared.replayTextCaption));
     f_.timing().refreshSpeedTexts();

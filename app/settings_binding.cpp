@@ -6,6 +6,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <iostream>
+#include <utility>
 
 #include "audio/sound_dialogs.h"
 #include "keying/port_panel.h"
@@ -23,41 +24,63 @@ void SettingsBinding::read() {
     if (path_.empty()) return;
     const LoadedSettingsFile file = loadSettingsFile(path_);
     existed_ = file.existed;
-    if (!file.error.empty()) {
-        std::cerr << "keybird: " << path_ << ": " << file.error << "\n";
-        return;
+    if (!file.existed) return;
+    std::string why = file.error;
+    if (why.empty()) {
+        if (readSettings(file.bytes, settings_, &present_)) {
+            apply();
+            return;
+        }
+        // An empty file holds nothing worth keeping.
+        if (file.bytes.empty()) return;
+        why = "no settings in it (no marker line)";
     }
-    if (file.existed && readSettings(file.bytes, settings_)) apply();
+    // Not ours, or not readable: the settings start from their defaults, and the file is
+    // moved aside rather than overwritten at exit, since it may be the user's own. No
+    // message box: the program starts as on a first run.
+    keepOld_ = true;
+    std::cerr << "keybird: " << path_ << " is not read: " << why << ". It will be kept as "
+              << keptSettingsFilePath(path_) << " when the settings are saved.\n";
 }
 
 void SettingsBinding::apply() {
     MainState& s = f_.state();
     const Settings& st = settings_;
-    f_.UpDownVitesse->setValue(st.speed);
-    f_.timing().SpinEditEspace->setValue(st.charSpacing);
-    if (st.wordSpacingFactor >= 2) f_.MenuEspaceMotN[st.wordSpacingFactor - 1]->trigger();
-    f_.UpDownAmplitude->setValue(st.level);
-    // The level is set even when the control already shows it: until then the program
-    // plays at its start-up gain.
-    f_.soundTables().setLevelGain(levelGain(f_.UpDownAmplitude->value()));
-    f_.shortcuts() = st.shortcuts;
-    s.mask.startChar = st.maskStartChar;
-    s.mask.endChar = st.maskEndChar;
+    const auto has = [this](std::string_view key) { return present_.contains(key); };
+    if (has("SPEED=")) f_.UpDownVitesse->setValue(st.speed);
+    if (has("SPACE=")) f_.timing().SpinEditEspace->setValue(st.charSpacing);
+    if (has("SPACEW=") && st.wordSpacingFactor >= 2) {
+        f_.MenuEspaceMotN[st.wordSpacingFactor - 1]->trigger();
+    }
+    if (has("LEVEL=")) {
+        f_.UpDownAmplitude->setValue(st.level);
+        // The level is set even when the control already shows it: until then the
+        // program plays at its start-up gain.
+        f_.soundTables().setLevelGain(levelGain(f_.UpDownAmplitude->value()));
+    }
+    if (has("SHORTCUT=")) f_.shortcuts() = st.shortcuts;
+    if (has(MarkerLineKey)) {
+        s.mask.startChar = st.maskStartChar;
+        s.mask.endChar = st.maskEndChar;
+    }
     applyLocalCharacters(st, f_.morse(), f_.characters());
-    f_.soundCard().setDevices(st.inputDeviceId, st.outputDeviceId);
-    if (PortPanel* port = f_.portPanel()) port->applyComSettings(st);
+    f_.soundCard().applySettings(st, present_);
+    if (PortPanel* port = f_.portPanel()) port->applyComSettings(st, present_);
 }
 
 void SettingsBinding::handOverToDialogs() {
     const Settings& st = settings_;
-    f_.FormNoise->TrackBarNoise->setValue(st.noiseLevel);
-    f_.FormQSB->TrackBarQSB->setValue(st.qsbLevel);
-    if (st.notePosition == -1) {
-        f_.FormNote->CheckBoxTonExamen->setChecked(true);
-    } else {
-        f_.FormNote->TrackBarNote->setValue(st.notePosition);
+    const auto has = [this](std::string_view key) { return present_.contains(key); };
+    if (has("NOISE_LEVEL=")) f_.FormNoise->TrackBarNoise->setValue(st.noiseLevel);
+    if (has("QSB_LEVEL=")) f_.FormQSB->TrackBarQSB->setValue(st.qsbLevel);
+    if (has("NOTE=")) {
+        if (st.notePosition == -1) {
+            f_.FormNote->CheckBoxTonExamen->setChecked(true);
+        } else {
+            f_.FormNote->showStoredPitch(st.notePosition, st.tonePitch);
+        }
     }
-    f_.FormNoise->bandwidthButton(st.noiseHold)->setChecked(true);
+    if (has("NOISE_BW=")) f_.FormNoise->bandwidthButton(st.noiseHold)->setChecked(true);
 }
 
 void SettingsBinding::collect() {
@@ -87,10 +110,16 @@ void SettingsBinding::collect() {
 void SettingsBinding::write() {
     collect();
     std::string error = "no folder for the settings file";
-    if (path_.empty() || !saveSettingsFile(path_, writeSettings(settings_), &error, *ops_)) {
+    if (path_.empty() ||
+        !saveSettingsFile(path_, writeSettings(settings_), &error, *ops_, keepOld_)) {
         std::cerr << "keybird: cannot save " << (path_.empty() ? "keybird.dat" : path_) << ": "
                   << error << "\n";
         f_.ui().warning(&f_, QString::fromUtf8(f_.texts().shared.msgCannotCreateSettings));
+        return;
+    }
+    if (std::exchange(keepOld_, false)) {
+        std::cerr << "keybird: the file that was not read is now " << keptSettingsFilePath(path_)
+                  << "; " << path_ << " holds the settings of this run.\n";
     }
 }
 

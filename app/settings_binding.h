@@ -27,6 +27,9 @@ public:
     void write();
 
     const Settings& settings() const { return settings_; }
+    // The keys the file gave a value; only those are applied (a missing key leaves its
+    // control at its design-time state).
+    const SettingsKeys& presentKeys() const { return present_; }
     bool fileExisted() const { return existed_; }
 
 private:
@@ -37,7 +40,9 @@ private:
     std::string path_;
     SettingsFileOps* ops_;
     Settings settings_;
+    SettingsKeys present_;
     bool existed_ = false;
+    bool keepOld_ = false;  // the file was there but not read: keep it aside at the save
 };
 
 }  // namespace kb

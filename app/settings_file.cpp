@@ -77,35 +77,49 @@ bool sameWord(std::string_view value, std::string_view word) {
     return true;
 }
 
-void setClamped(std::string_view v, int& field, int lo, int hi) {
-    if (auto n = parseInt(v)) field = std::clamp(*n, lo, hi);
+// Each reader below returns whether it took the value: a key whose value was refused
+// leaves its control as it is, as a missing key does.
+
+bool setClamped(std::string_view v, int& field, int lo, int hi) {
+    const auto n = parseInt(v);
+    if (n) field = std::clamp(*n, lo, hi);
+    return n.has_value();
 }
 
-void setIfOneOf(std::string_view v, int& field, std::initializer_list<int> allowed) {
-    if (auto n = parseInt(v)) {
-        if (std::find(allowed.begin(), allowed.end(), *n) != allowed.end()) field = *n;
-    }
+bool setIfOneOf(std::string_view v, int& field, std::initializer_list<int> allowed) {
+    const auto n = parseInt(v);
+    if (!n || std::find(allowed.begin(), allowed.end(), *n) == allowed.end()) return false;
+    field = *n;
+    return true;
 }
 
-void setInRange(std::string_view v, int& field, int lo, int hi) {
-    if (auto n = parseInt(v); n && *n >= lo && *n <= hi) field = *n;
+bool setInRange(std::string_view v, int& field, int lo, int hi) {
+    const auto n = parseInt(v);
+    if (!n || *n < lo || *n > hi) return false;
+    field = *n;
+    return true;
 }
 
-void setFlag(std::string_view v, bool& field, std::string_view on, std::string_view off) {
-    if (sameWord(v, on)) field = true;
-    if (sameWord(v, off)) field = false;
+bool setFlag(std::string_view v, bool& field, std::string_view on, std::string_view off) {
+    const bool isOn = sameWord(v, on);
+    if (!isOn && !sameWord(v, off)) return false;
+    field = isOn;
+    return true;
 }
 
-void setLockFlag(std::string_view v, bool& field) {
-    if (auto n = parseInt(v); n && (*n == 0 || *n == 1)) field = *n == 1;
+bool setLockFlag(std::string_view v, bool& field) {
+    const auto n = parseInt(v);
+    if (!n || (*n != 0 && *n != 1)) return false;
+    field = *n == 1;
+    return true;
 }
 
-void readNote(std::string_view v, Settings& s) {
+bool readNote(std::string_view v, Settings& s) {
     const auto w = parseInt(v);
-    if (!w) return;
+    if (!w) return false;
     if (*w == -1) {
         s.notePosition = -1;
-        return;
+        return true;
     }
     s.notePosition = static_cast<int>(nearest((Real{1500} - *w) / 10));
     s.tonePitch = *w;
@@ -117,38 +131,55 @@ void readNote(std::string_view v, Settings& s) {
         s.tonePitch = 100;
         s.notePosition = 140;
     }
+    return true;
 }
 
-void readTxDelay(std::string_view v, Settings& s) {
+bool readTxDelay(std::string_view v, Settings& s) {
     const auto ms = parseInt(v);
-    if (!ms) return;
-    // Below 25 ms the program once picked no item and a 0 ms timer that never fired.
-    const int clamped = std::clamp(*ms, 50, 250);
-    const auto item = nearest(Real(clamped) / 50 - 1);
-    s.txDelayMs = static_cast<int>(50 * item + 50);
+    if (!ms) return false;
+    // The item the panel would select, so that what is kept is what will be keyed.
+    s.txDelayMs = txDelayMsForIndex(txDelayIndexForMs(*ms));
+    return true;
 }
 
-void readDelay(std::string_view v, Settings& s) {
+bool readDelay(std::string_view v, Settings& s) {
     v = trimBlanks(v);
     for (std::size_t p = 0; p < DelayLabels.size(); ++p) {
-        if (v == DelayLabels[p]) s.delayPosition = static_cast<int>(p) + 1;
+        if (v == DelayLabels[p]) {
+            s.delayPosition = static_cast<int>(p) + 1;
+            return true;
+        }
     }
+    return false;
 }
 
-void readLanguage(std::string_view v, Settings& s) {
+bool readLanguage(std::string_view v, Settings& s) {
     for (char code : std::string_view("EDFIPS")) {
-        if (sameWord(v, std::string_view(&code, 1))) s.languageCode = code;
+        if (sameWord(v, std::string_view(&code, 1))) {
+            s.languageCode = code;
+            return true;
+        }
     }
+    return false;
 }
 
-void readWordContent(std::string_view v, Settings& s) {
-    if (sameWord(v, "ON")) s.wordContent = WordContent::NonMixed;
-    if (sameWord(v, "CALL")) s.wordContent = WordContent::Callsigns;
-    if (sameWord(v, "OFF")) s.wordContent = WordContent::Mixed;
+bool readWordContent(std::string_view v, Settings& s) {
+    if (sameWord(v, "ON")) {
+        s.wordContent = WordContent::NonMixed;
+    } else if (sameWord(v, "CALL")) {
+        s.wordContent = WordContent::Callsigns;
+    } else if (sameWord(v, "OFF")) {
+        s.wordContent = WordContent::Mixed;
+    } else {
+        return false;
+    }
+    return true;
 }
 
-void readDeviceId(std::string_view v, int& field) {
-    if (auto n = parseInt(v)) field = std::max(*n, -1);
+bool readDeviceId(std::string_view v, int& field) {
+    const auto n = parseInt(v);
+    if (n) field = std::max(*n, -1);
+    return n.has_value();
 }
 
 std::string lowerText(std::string_view text) {
@@ -162,83 +193,102 @@ struct ReadState {
     int messagesRead = 0;
 };
 
-// The key lines, in the order the program writes them.
-using KeyReader = void (*)(std::string_view value, Settings& s, ReadState& r);
+// The key lines, in the order the program writes them. A reader returns whether it took
+// the value.
+using KeyReader = bool (*)(std::string_view value, Settings& s, ReadState& r);
 struct Key {
     std::string_view name;
     KeyReader read;
 };
 
+bool takeText(std::string_view v, std::string& field) {
+    field = std::string(v);
+    return true;
+}
+
 const Key kKeys[] = {
-    {"SPEED=", [](auto v, auto& s, auto&) { setClamped(v, s.speed, 5, 50); }},
-    {"SPACE=", [](auto v, auto& s, auto&) { setClamped(v, s.charSpacing, 1, 30); }},
-    {"SPACEW=", [](auto v, auto& s, auto&) { setClamped(v, s.wordSpacingFactor, 1, 4); }},
-    {"LANGUAGE=", [](auto v, auto& s, auto&) { readLanguage(v, s); }},
-    {"LEVEL=", [](auto v, auto& s, auto&) { setClamped(v, s.level, -15, 0); }},
-    {"RANDOM_COUNT=", [](auto v, auto& s, auto&) { setClamped(v, s.randomCount, 5, 1000); }},
+    {"SPEED=", [](auto v, auto& s, auto&) { return setClamped(v, s.speed, 5, 50); }},
+    {"SPACE=", [](auto v, auto& s, auto&) { return setClamped(v, s.charSpacing, 1, 30); }},
+    {"SPACEW=", [](auto v, auto& s, auto&) { return setClamped(v, s.wordSpacingFactor, 1, 4); }},
+    {"LANGUAGE=", [](auto v, auto& s, auto&) { return readLanguage(v, s); }},
+    {"LEVEL=", [](auto v, auto& s, auto&) { return setClamped(v, s.level, -15, 0); }},
+    {"RANDOM_COUNT=",
+     [](auto v, auto& s, auto&) { return setClamped(v, s.randomCount, 5, 1000); }},
     {"WORDS=",
-     [](auto v, auto& s, auto&) {
-         setIfOneOf(v, s.words, {0, 2, 3, 4, 5, 6, 7, 8});
-     }},
-    {"MIXED=", [](auto v, auto& s, auto&) { readWordContent(v, s); }},
-    {"VVVVV=", [](auto v, auto& s, auto&) { setFlag(v, s.addV, "ON", "OFF"); }},
-    {"RANDOM=", [](auto v, auto& s, auto&) { setInRange(v, s.randomClass, 1, 7); }},
-    {"COM=", [](auto v, auto& s, auto&) { setInRange(v, s.comPort, 0, 4); }},
+     [](auto v, auto& s, auto&) { return setIfOneOf(v, s.words, {0, 2, 3, 4, 5, 6, 7, 8}); }},
+    {"MIXED=", [](auto v, auto& s, auto&) { return readWordContent(v, s); }},
+    {"VVVVV=", [](auto v, auto& s, auto&) { return setFlag(v, s.addV, "ON", "OFF"); }},
+    {"RANDOM=", [](auto v, auto& s, auto&) { return setInRange(v, s.randomClass, 1, 7); }},
+    {"COM=", [](auto v, auto& s, auto&) { return setInRange(v, s.comPort, 0, 4); }},
     {"MONITOR_CASE=",
-     [](auto v, auto& s, auto&) { setFlag(v, s.monitorUpperCase, "UPPER", "LOWER"); }},
+     [](auto v, auto& s, auto&) { return setFlag(v, s.monitorUpperCase, "UPPER", "LOWER"); }},
     {"MONITOR_CHANNEL=",
-     [](auto v, auto& s, auto&) { setFlag(v, s.monitorRightChannel, "RIGHT", "LEFT"); }},
-    {"LEFT_THRESHOLD=", [](auto v, auto& s, auto&) { setClamped(v, s.leftThreshold, 0, 127); }},
-    {"RIGHT_THRESHOLD=", [](auto v, auto& s, auto&) { setClamped(v, s.rightThreshold, 0, 127); }},
-    {"NOISE_LEVEL=", [](auto v, auto& s, auto&) { setClamped(v, s.noiseLevel, 0, 20); }},
-    {"QSB_LEVEL=", [](auto v, auto& s, auto&) { setClamped(v, s.qsbLevel, 0, 20); }},
+     [](auto v, auto& s, auto&) { return setFlag(v, s.monitorRightChannel, "RIGHT", "LEFT"); }},
+    {"LEFT_THRESHOLD=",
+     [](auto v, auto& s, auto&) { return setClamped(v, s.leftThreshold, 0, 127); }},
+    {"RIGHT_THRESHOLD=",
+     [](auto v, auto& s, auto&) { return setClamped(v, s.rightThreshold, 0, 127); }},
+    {"NOISE_LEVEL=", [](auto v, auto& s, auto&) { return setClamped(v, s.noiseLevel, 0, 20); }},
+    {"QSB_LEVEL=", [](auto v, auto& s, auto&) { return setClamped(v, s.qsbLevel, 0, 20); }},
     {"NOISE_BW=",
      [](auto v, auto& s, auto&) {
-         if (auto n = parseInt(v)) s.noiseHold = (*n == 1 || *n == 2 || *n == 4) ? *n : 8;
+         const auto n = parseInt(v);
+         if (n) s.noiseHold = (*n == 1 || *n == 2 || *n == 4) ? *n : 8;
+         return n.has_value();
      }},
-    {"NOTE=", [](auto v, auto& s, auto&) { readNote(v, s); }},
-    {"DELAY=", [](auto v, auto& s, auto&) { readDelay(v, s); }},
+    {"NOTE=", [](auto v, auto& s, auto&) { return readNote(v, s); }},
+    {"DELAY=", [](auto v, auto& s, auto&) { return readDelay(v, s); }},
     {"PAGE=",
      [](auto v, auto& s, auto&) {
          const auto n = parseInt(v);
          s.lessonPage = n ? std::clamp(*n, 1, 3) : 1;
+         return true;
      }},
-    {"QUIZ_COUNT=", [](auto v, auto& s, auto&) { setClamped(v, s.quizCount, 5, 1000); }},
+    {"QUIZ_COUNT=", [](auto v, auto& s, auto&) { return setClamped(v, s.quizCount, 5, 1000); }},
     {"SHORTCUT=",
      [](auto v, auto& s, auto& r) {
          // A line without key or text is one the program never writes: it takes no slot.
-         if (v.size() < 2 || r.shortcutsRead >= ShortcutSlots) return;
+         if (v.size() < 2 || r.shortcutsRead >= ShortcutSlots) return false;
          Shortcut& slot = s.shortcuts[r.shortcutsRead++];
          slot.key = std::string(v.substr(0, 1));
          slot.text = std::string(v.substr(1, ShortcutTextMax));
+         return true;
      }},
     {"MSG=",
      [](auto v, auto& s, auto& r) {
          // Empty messages are never written; an empty line takes no memory either.
-         if (!v.empty() && r.messagesRead < MessageCount) {
-             s.messages[r.messagesRead++] = std::string(v);
-         }
+         if (v.empty() || r.messagesRead >= MessageCount) return false;
+         s.messages[r.messagesRead++] = std::string(v);
+         return true;
      }},
-    {"PTT=", [](auto v, auto& s, auto&) { setInRange(v, s.pttLineMask, 0, 3); }},
-    {"CW=", [](auto v, auto& s, auto&) { setInRange(v, s.cwLineMask, 0, 3); }},
-    {"TXDELAY=", [](auto v, auto& s, auto&) { readTxDelay(v, s); }},
-    {"LPT=", [](auto v, auto& s, auto&) { setInRange(v, s.lptIndex, 0, 3); }},
-    {"ADLPT=", [](auto v, auto& s, auto&) { s.lptAddressText = std::string(v); }},
-    {"PIN=", [](auto v, auto& s, auto&) { setInRange(v, s.pinIndex, 0, 3); }},
-    {"LOGIC=", [](auto v, auto& s, auto&) { s.negativeLogic = sameWord(v, "N"); }},
-    {"MDPINT=", [](auto v, auto& s, auto&) { s.instructorPassword = unscramblePassword(v); }},
-    {"INSTMF=", [](auto v, auto& s, auto&) { setLockFlag(v, s.lockMaskedFile); }},
-    {"INSTMR=", [](auto v, auto& s, auto&) { setLockFlag(v, s.lockMaskedRandom); }},
-    {"INSTFN=", [](auto v, auto& s, auto&) { setLockFlag(v, s.lockFixedNote); }},
-    {"INSTFS=", [](auto v, auto& s, auto&) { setLockFlag(v, s.lockFixedSpeed); }},
-    {"ISOUND=", [](auto v, auto& s, auto&) { readDeviceId(v, s.inputDeviceId); }},
-    {"OSOUND=", [](auto v, auto& s, auto&) { readDeviceId(v, s.outputDeviceId); }},
+    {"PTT=", [](auto v, auto& s, auto&) { return setInRange(v, s.pttLineMask, 0, 3); }},
+    {"CW=", [](auto v, auto& s, auto&) { return setInRange(v, s.cwLineMask, 0, 3); }},
+    {"TXDELAY=", [](auto v, auto& s, auto&) { return readTxDelay(v, s); }},
+    {"LPT=", [](auto v, auto& s, auto&) { return setInRange(v, s.lptIndex, 0, 3); }},
+    {"ADLPT=", [](auto v, auto& s, auto&) { return takeText(v, s.lptAddressText); }},
+    {"PIN=", [](auto v, auto& s, auto&) { return setInRange(v, s.pinIndex, 0, 3); }},
+    {"LOGIC=",
+     [](auto v, auto& s, auto&) {
+         s.negativeLogic = sameWord(v, "N");
+         return true;
+     }},
+    {"MDPINT=",
+     [](auto v, auto& s, auto&) {
+         s.instructorPassword = unscramblePassword(v);
+         return true;
+     }},
+    {"INSTMF=", [](auto v, auto& s, auto&) { return setLockFlag(v, s.lockMaskedFile); }},
+    {"INSTMR=", [](auto v, auto& s, auto&) { return setLockFlag(v, s.lockMaskedRandom); }},
+    {"INSTFN=", [](auto v, auto& s, auto&) { return setLockFlag(v, s.lockFixedNote); }},
+    {"INSTFS=", [](auto v, auto& s, auto&) { return setLockFlag(v, s.lockFixedSpeed); }},
+    {"ISOUND=", [](auto v, auto& s, auto&) { return readDeviceId(v, s.inputDeviceId); }},
+    {"OSOUND=", [](auto v, auto& s, auto&) { return readDeviceId(v, s.outputDeviceId); }},
     // The serial devices COM1..COM4 stand for on Linux; written only when mapped, and
     // unknown to older readers, which pass over the lines.
-    {"COMDEV1=", [](auto v, auto& s, auto&) { s.comDevices[0] = std::string(v); }},
-    {"COMDEV2=", [](auto v, auto& s, auto&) { s.comDevices[1] = std::string(v); }},
-    {"COMDEV3=", [](auto v, auto& s, auto&) { s.comDevices[2] = std::string(v); }},
-    {"COMDEV4=", [](auto v, auto& s, auto&) { s.comDevices[3] = std::string(v); }},
+    {"COMDEV1=", [](auto v, auto& s, auto&) { return takeText(v, s.comDevices[0]); }},
+    {"COMDEV2=", [](auto v, auto& s, auto&) { return takeText(v, s.comDevices[1]); }},
+    {"COMDEV3=", [](auto v, auto& s, auto&) { return takeText(v, s.comDevices[2]); }},
+    {"COMDEV4=", [](auto v, auto& s, auto&) { return takeText(v, s.comDevices[3]); }},
 };
 
 std::int32_t delimiterFromByte(std::string_view line, std::size_t index) {
@@ -247,18 +297,25 @@ std::int32_t delimiterFromByte(std::string_view line, std::size_t index) {
     return b == NoDelimiterByte ? -1 : b;
 }
 
-void readKeyLine(std::string_view line, Settings& s, ReadState& r) {
+void readKeyLine(std::string_view line, Settings& s, ReadState& r, SettingsKeys* present) {
+    const auto mark = [present](std::string_view name) {
+        if (present != nullptr) present->emplace(name);
+    };
     for (const Key& key : kKeys) {
-        if (line.starts_with(key.name)) key.read(line.substr(key.name.size()), s, r);
+        if (line.starts_with(key.name) && key.read(line.substr(key.name.size()), s, r)) {
+            mark(key.name);
+        }
     }
     if (line.front() == ChosenLineByte) {
         // Empty or starting with a blank means no chosen set, as the writer sees it.
         std::string text = lowerText(line.substr(1, ChosenTextMax));
         s.chosenCharacters = text.empty() || text.front() == ' ' ? std::string(" ") : text;
+        mark(ChosenLineKey);
     }
     if (line.front() == MarkerLineByte) {
         s.maskStartChar = delimiterFromByte(line, 1);
         s.maskEndChar = delimiterFromByte(line, 2);
+        mark(MarkerLineKey);
     }
 }
 
@@ -397,6 +454,12 @@ bool passwordCanBeStored(std::string_view password) {
 
 int lptAddressFromText(std::string_view text) {
     if (text.size() < 4) return 0;
+    // Files written before four-digit addresses hold three digits and "h]"; the classic
+    // reading looks at three characters and nothing after them, so a fourth character
+    // counts only when it is a hex digit too.
+    if (text.size() >= 5) {
+        if (auto four = parseHexDigits(text.substr(1, 4))) return *four;
+    }
     return parseHexDigits(text.substr(1, 3)).value_or(0);
 }
 
@@ -407,6 +470,9 @@ unsigned char localRowCharacter(std::string_view row) {
 std::string localRowCode(std::string_view row) {
     if (row.size() <= 4) return {};
     std::string_view field = row.substr(4);
+    // Hand-aligned rows put more blanks before the code; only two blanks after it open
+    // the comment.
+    field.remove_prefix(std::min(field.find_first_not_of(' '), field.size()));
     field = field.substr(0, field.find("  "));
     std::string code;
     for (char c : field) {
@@ -429,7 +495,7 @@ void applyLocalCharacters(const Settings& s, MorseTable& morse, CharacterList& l
     }
 }
 
-bool readSettings(std::string_view bytes, Settings& s) {
+bool readSettings(std::string_view bytes, Settings& s, SettingsKeys* present) {
     const std::vector<std::string_view> lines = splitLines(bytes);
     std::size_t marker = lines.size();
     for (std::size_t i = lines.size(); i-- > 0;) {
@@ -443,7 +509,7 @@ bool readSettings(std::string_view bytes, Settings& s) {
     ReadState state;
     for (std::size_t i = 0; i <= marker; ++i) {
         if (lines[i].empty()) return true;  // the rest of the file keeps its values
-        readKeyLine(lines[i], s, state);
+        readKeyLine(lines[i], s, state, present);
     }
 
     std::size_t next = marker + 1;

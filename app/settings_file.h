@@ -48,6 +48,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -151,10 +153,21 @@ struct Settings {
 };
 
 
+// Which lines of the key section gave a value: the key names ("SPEED=", "LOGIC=" ...) of
+// the lines whose value was taken, and ChosenLineKey and MarkerLineKey for those two
+// lines. A key that is missing, or whose value was refused, leaves its control as it is
+// (the design-time state on a first run): only the keys named here are applied. The
+// Settings struct itself still holds a value for every key, so what is written back for
+// a key the window never applies is the value read, or the default.
+using SettingsKeys = std::set<std::string, std::less<>>;
+inline constexpr std::string_view ChosenLineKey = "\x01";
+inline constexpr std::string_view MarkerLineKey = "\x02";
+
 // Reads a keybird.dat image into s. Returns false, and leaves s as it was, when the bytes
 // hold no line or no marker line; otherwise applies what the file says on top of s (pass
-// a default Settings for start-up) and returns true.
-bool readSettings(std::string_view bytes, Settings& s);
+// a default Settings for start-up) and returns true. With `present`, the keys that gave
+// a value are added to it.
+bool readSettings(std::string_view bytes, Settings& s, SettingsKeys* present = nullptr);
 
 // The file image of s: CR LF line ends, Windows-1252 bytes, the password scrambled.
 // A line break cannot live inside a line, so LF bytes are dropped from texts; a password
@@ -175,12 +188,15 @@ bool passwordCanBeStored(std::string_view password);
 long double pitchOfNotePosition(int position);
 
 // The base address an ADLPT= text loads: the first character (the "[") dropped and the
-// next three read as hexadecimal. 0 (none) when empty or malformed.
+// next four read as hexadecimal when they all are hex digits ("[D000h]", a PCI card),
+// else the next three, as files have always held them ("[378h]"). 0 (none) when empty
+// or malformed.
 int lptAddressFromText(std::string_view text);
 
 // A local-character row's character (its second byte) and its code: the "." and "-" of
-// the code field, which starts at the fifth byte and ends where two blanks open the
-// comment (so dots or dashes in a comment never leak into the code).
+// the code field, which starts at the first non-blank from the fifth byte on and ends
+// where two blanks open the comment (so dots or dashes in a comment never leak into the
+// code).
 unsigned char localRowCharacter(std::string_view row);
 std::string localRowCode(std::string_view row);
 

@@ -122,7 +122,9 @@ std::string settingsFilePath(std::string_view folder) {
 
 LoadedSettingsFile loadSettingsFile(const std::string& path) {
     LoadedSettingsFile result;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO or a device under the name cannot hold the start-up
+    // before any window appears; only a regular file is read at all.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         if (errno != ENOENT && errno != ENOTDIR) {
             result.existed = true;
@@ -132,8 +134,22 @@ LoadedSettingsFile loadSettingsFile(const std::string& path) {
     }
     result.existed = true;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        result.error = describe("Not a regular file:", path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    if (::fstat(fd, &st) != 0) {
+        result.error = describe("Cannot examine", path, errno);
+        ::close(fd);
+        return result;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        const char* kind = S_ISDIR(st.st_mode)    ? "a folder"
+                           : S_ISFIFO(st.st_mode) ? "a FIFO"
+                           : S_ISSOCK(st.st_mode) ? "a socket"
+                                                  : "a device";
+        result.error = "Not a regular file but " + std::string(kind) + ": " + path;
+        ::close(fd);
+        return result;
+    }
+    if (st.st_size > static_cast<off_t>(SettingsFileMaxBytes)) {
+        result.error = describe("Too large to be a settings file:", path, EFBIG);
         ::close(fd);
         return result;
     }
@@ -149,6 +165,7 @@ LoadedSettingsFile loadSettingsFile(const std::string& path) {
         }
         if (n == 0) break;
         bytes.append(chunk, static_cast<std::size_t>(n));
+        // The file may grow while it is read.
         if (bytes.size() > SettingsFileMaxBytes) {
             result.error = describe("Too large to be a settings file:", path, EFBIG);
             ::close(fd);
@@ -158,6 +175,10 @@ LoadedSettingsFile loadSettingsFile(const std::string& path) {
     ::close(fd);
     result.bytes = std::move(bytes);
     return result;
+}
+
+std::string keptSettingsFilePath(const std::string& path) {
+    return path + ".bad";
 }
 
 int SettingsFileOps::makeTemp(char* pathTemplate) {
@@ -188,7 +209,7 @@ SettingsFileOps& posixSettingsFileOps() {
 }
 
 bool saveSettingsFile(const std::string& path, std::string_view bytes, std::string* error,
-                      SettingsFileOps& ops) {
+                      SettingsFileOps& ops, bool keepOld) {
     const std::size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string(".")
                                : slash == 0               ? std::string("/")
@@ -202,11 +223,11 @@ bool saveSettingsFile(const std::string& path, std::string_view bytes, std::stri
         return false;
     }
     bool open = true;
-    const auto fail = [&](std::string_view what) {
+    const auto fail = [&](std::string_view what, const std::string* subject = nullptr) {
         const int err = errno;
         if (open) ops.close(fd);
         ops.unlink(tempPath.c_str());
-        if (error) *error = describe(what, tempPath, err);
+        if (error) *error = describe(what, subject ? *subject : tempPath, err);
         return false;
     };
 
@@ -224,7 +245,23 @@ bool saveSettingsFile(const std::string& path, std::string_view bytes, std::stri
     if (ops.chmod(fd, 0444) != 0) return fail("Cannot make read-only");
     open = false;
     if (ops.close(fd) != 0) return fail("Cannot close");
-    if (ops.rename(tempPath.c_str(), path.c_str()) != 0) return fail("Cannot rename");
+    const std::string kept = keptSettingsFilePath(path);
+    bool setAside = false;
+    if (keepOld) {
+        // The old file stays the user's: it moves aside only once the new one is complete,
+        // and anything but its absence stops the save rather than overwrite it.
+        if (ops.rename(path.c_str(), kept.c_str()) == 0) {
+            setAside = true;
+        } else if (errno != ENOENT) {
+            return fail("Nothing written: cannot move aside", &path);
+        }
+    }
+    if (ops.rename(tempPath.c_str(), path.c_str()) != 0) {
+        const int err = errno;
+        if (setAside) ops.rename(kept.c_str(), path.c_str());
+        errno = err;
+        return fail("Cannot rename");
+    }
 
     // Make the rename itself durable; the new file is in place whatever this gives.
     const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -24,7 +24,8 @@ namespace kb {
 
 inline constexpr std::string_view SettingsFileName = "keybird.dat";
 
-// A file larger than this is no settings file of ours; it is not read.
+// A file larger than this is no settings file of ours; it is not read (and is kept aside,
+// not overwritten, when the new file is written).
 inline constexpr std::size_t SettingsFileMaxBytes = 4 * 1024 * 1024;
 
 struct SettingsLocationInputs {
@@ -53,8 +54,13 @@ struct LoadedSettingsFile {
     std::string error;     // why an existing file could not be read (then bytes is empty)
 };
 
-// Reads the whole file. A missing file is not an error: existed stays false.
+// Reads the whole file. A missing file is not an error: existed stays false. Anything
+// but a regular file (a FIFO, a device, a folder) is an error without being read, and
+// nothing here ever waits for a writer.
 LoadedSettingsFile loadSettingsFile(const std::string& path);
+
+// Where a keybird.dat that was not read is kept when a new one is written: path + ".bad".
+std::string keptSettingsFilePath(const std::string& path);
 
 // The low-level calls of saveSettingsFile, one virtual each so that a test can make any
 // of them fail. Each returns what the POSIX call of the same name returns and sets errno.
@@ -74,8 +80,12 @@ class SettingsFileOps {
 SettingsFileOps& posixSettingsFileOps();
 
 // Writes bytes to path safely (see above). Returns false, with a reason in *error, when
-// the new file could not be put in place; the old file is then untouched.
+// the new file could not be put in place; the old file is then untouched. With keepOld,
+// an existing file at path (one that was not read: too large, unreadable, no settings
+// file) is renamed to keptSettingsFilePath(path), replacing an older one, just before the
+// new file takes its place; if it cannot be moved aside nothing is written, and if the
+// new file then cannot be put in place the old one returns to path.
 bool saveSettingsFile(const std::string& path, std::string_view bytes, std::string* error = nullptr,
-                      SettingsFileOps& ops = posixSettingsFileOps());
+                      SettingsFileOps& ops = posixSettingsFileOps(), bool keepOld = false);
 
 }  // namespace kb

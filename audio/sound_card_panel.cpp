@@ -89,6 +89,14 @@ void SoundCardPanel::setDevices(int input, int output) {
     f_.play().engine().setOutputDevice(output);
 }
 
+void SoundCardPanel::applySettings(const Settings& s, const SettingsKeys& present) {
+    const bool hasInput = present.contains("ISOUND="), hasOutput = present.contains("OSOUND=");
+    if (!hasInput && !hasOutput) return;
+    setDevices(hasInput ? s.inputDeviceId : inputDeviceId_,
+               hasOutput ? s.outputDeviceId : outputDevice());
+    if (inputDeviceId_ != -1 || outputDevice() != -1) RadioButtonCarteMoi->setChecked(true);
+}
+
 int SoundCardPanel::outputDevice() const { return f_.play().engine().outputDevice(); }
 
 void SoundCardPanel::reopenDevices() {

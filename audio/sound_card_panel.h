@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/settings_file.h"
+
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -36,6 +38,10 @@ public:
     // The chosen devices (-1 the system's choice): the input the monitor opens, and the
     // output, which the engine keeps.
     void setDevices(int input, int output);
+    // Start-up: the stored ISOUND= and OSOUND= that the file gave. A stored device other
+    // than -1 checks "I choose my Sound card", so that the panel shows that device and
+    // confirming it unchanged keeps it.
+    void applySettings(const Settings& s, const SettingsKeys& present);
     int inputDevice() const { return inputDeviceId_; }
     int outputDevice() const;
 

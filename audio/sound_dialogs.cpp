@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -78,6 +79,16 @@ void TFormNote::rebuildTone() {
 }
 
 void TFormNote::TrackBarNoteChange() { rebuildTone(); }
+
+void TFormNote::showStoredPitch(int position, long double pitch) {
+    {
+        // The track bar's own handler would round the pitch to its position.
+        const QSignalBlocker quiet(TrackBarNote);
+        TrackBarNote->setValue(position);
+    }
+    f_.soundTables().setPitch(pitch, CheckBoxTonExamen->isChecked() ? ToneType::Examination
+                                                                    : ToneType::Sine);
+}
 
 void TFormNote::CheckBoxTonExamenClick() {
     rebuildTone();

@@ -23,6 +23,9 @@ public:
 
     void TrackBarNoteChange();
     void CheckBoxTonExamenClick();
+    // A stored NOTE=: the track bar shows the nearest position and the tone sounds at the
+    // stored pitch itself, which may lie between two positions (805 Hz plays 805 Hz).
+    void showStoredPitch(int position, long double pitch);
 
 protected:
     void showEvent(QShowEvent* e) override;

@@ -47,6 +47,12 @@ std::uint16_t PpdevIOCtrl::GetLPTPortAddress(std::int32_t port) {
     return baseOf(port - 1);
 }
 
+// Accesses after a failed EnablePorts fail for the same reason; the status keeps that
+// reason (no permission, no driver) rather than a bare "no claimed port".
+bool PpdevIOCtrl::keepEnableFailure(int fd) const {
+    return fd < 0 && enableFailed_.load(std::memory_order_relaxed);
+}
+
 void PpdevIOCtrl::record(Op op, int err) {
     lastErr_.store(err, std::memory_order_relaxed);
     lastOp_.store(static_cast<int>(op), std::memory_order_relaxed);
@@ -56,6 +62,7 @@ void PpdevIOCtrl::release() {
     const int fd = fd_.exchange(-1);
     claimedBase_.store(0);
     claimedIndex_ = -1;
+    enableFailed_.store(false);
     if (fd < 0) return;
     (void)ioctl(fd, PPRELEASE);
     ::close(fd);
@@ -67,17 +74,21 @@ void PpdevIOCtrl::EnablePorts(std::uint16_t base, std::uint16_t) {
     for (int n = 0; n < MaxParports && index < 0; ++n) {
         if (base != 0 && baseOf(n) == base) index = n;
     }
+    triedIndex_ = index;
     if (index < 0) {
-        record(Op::Address, ENODEV);
+        enableFailed_.store(true);
+        record(Op::NoPort, ENODEV);
         return;
     }
     const std::string dev = devDir_ + "/parport" + std::to_string(index);
     const int fd = ::open(dev.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
+        enableFailed_.store(true);
         record(Op::Open, errno);
         return;
     }
     if (ioctl(fd, PPCLAIM) != 0) {
+        enableFailed_.store(true);
         record(Op::Claim, errno);
         ::close(fd);
         return;
@@ -96,7 +107,7 @@ std::uint16_t PpdevIOCtrl::Inport(std::uint16_t address) {
     const std::uint16_t base = claimedBase_.load();
     const int fd = fd_.load();
     if (fd < 0 || base == 0 || address != base + 2) {
-        record(Op::Address, ENXIO);
+        if (!keepEnableFailure(fd)) record(Op::Address, ENXIO);
         return 0;
     }
     unsigned char value = 0;
@@ -112,7 +123,7 @@ void PpdevIOCtrl::Outport(std::uint16_t address, std::uint16_t value) {
     const std::uint16_t base = claimedBase_.load(std::memory_order_acquire);
     const int fd = fd_.load(std::memory_order_acquire);
     if (fd < 0 || base == 0 || address != base + 2) {
-        record(Op::Address, ENXIO);
+        if (!keepEnableFailure(fd)) record(Op::Address, ENXIO);
         return;
     }
     unsigned char byte = static_cast<unsigned char>(value & 0xFF);
@@ -141,12 +152,16 @@ std::string PpdevIOCtrl::GetLastState() {
         case Op::Address:
             what = "no claimed port at that address";
             break;
+        case Op::NoPort:
+            what = "no parallel port has that base address";
+            break;
         case Op::None:
             break;
     }
     std::string text = std::string("ppdev: ") + what + " failed: " + std::strerror(err);
-    if (claimedIndex_ >= 0)
-        text += " (" + devDir_ + "/parport" + std::to_string(claimedIndex_) + ")";
+    // A failed open leaves nothing claimed, yet the user needs the device's name most then.
+    const int index = claimedIndex_ >= 0 ? claimedIndex_ : triedIndex_;
+    if (index >= 0) text += " (" + devDir_ + "/parport" + std::to_string(index) + ")";
     return text.substr(0, 254);
 }
 

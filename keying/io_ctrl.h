@@ -66,10 +66,11 @@ public:
     static constexpr int MaxParports = 16;
 
 private:
-    enum class Op : int { None, Open, Claim, Read, Write, Address };
+    enum class Op : int { None, Open, Claim, Read, Write, Address, NoPort };
     // Base address of parportN, 0 when unknown.
     std::uint16_t baseOf(int n) const;
     void record(Op op, int err);
+    bool keepEnableFailure(int fd) const;
     void release();
 
     std::string procDir_;
@@ -77,8 +78,10 @@ private:
     std::atomic<int> fd_{-1};
     std::atomic<std::uint16_t> claimedBase_{0};
     int claimedIndex_ = -1;
+    int triedIndex_ = -1;  // the parportN the last EnablePorts tried to open
     std::atomic<int> lastOp_{static_cast<int>(Op::None)};
     std::atomic<int> lastErr_{0};
+    std::atomic<bool> enableFailed_{false};  // the last EnablePorts claimed nothing
 };
 
 // Reads the base address from the text of a base-addr file ("888\t1912\n"): the first

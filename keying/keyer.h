@@ -126,6 +126,8 @@ public:
     void loadLptAddresses();
     std::uint16_t lptAddress(int n) const;  // LptAddressTable, n 1..3
     bool LptDriverPresent() const { return lptDriverPresent_; }
+    // Why the last parallel-port access failed, in the port layer's words.
+    std::string lptState() { return lpt_.GetLastState(); }
 
     enum class LptResult {
         Released,       // "NONE": keying no longer touches a port

@@ -97,7 +97,7 @@ PortPanel::PortPanel(TForm1& form, Keyer& keyer) : f_(form), keyer_(keyer) {
         EditLPT[n] = new QLineEdit(QStringLiteral("[000h]"), PanelPort);
         EditLPT[n]->setObjectName(QStringLiteral("EditLPT%1").arg(n + 1));
         EditLPT[n]->setFrame(false);
-        EditLPT[n]->setMaxLength(6);
+        EditLPT[n]->setMaxLength(LptAddressTextMax);
         EditLPT[n]->setFixedWidth(EditLPT[n]->fontMetrics().horizontalAdvance(QStringLiteral("[0000h]")));
         edits->addWidget(EditLPT[n]);
     }
@@ -151,14 +151,16 @@ void PortPanel::ButtonClosePanelPortClick() {
     f_.Editcaractere->setFocus();
 }
 
-void PortPanel::comError() {
-    f_.ui().warning(&f_, QStringLiteral("Error COM"));
+void PortPanel::comError(int comIndex, int err) {
+    const std::string detail =
+        comErrorDetail(comIndex, keyer_.comDevices().devicePath(comIndex), err);
+    f_.ui().warning(&f_, QStringLiteral("Error COM\n") + QString::fromStdString(detail));
     RadioGroupCOM->setItemIndex(0);
 }
 
 void PortPanel::RadioGroupCOMClick(int index) {
     const Keyer::ComResult r = keyer_.selectComPort(index, f_.play().engine().busy());
-    if (r == Keyer::ComResult::ErrorCom) comError();
+    if (r == Keyer::ComResult::ErrorCom) comError(index, keyer_.lastComError().value());
     f_.refreshLamp();
 }
 
@@ -220,11 +222,13 @@ void PortPanel::showLptAddresses() {
     }
 }
 
-void PortPanel::applyComSettings(const Settings& s) {
+void PortPanel::applyComSettings(const Settings& s, const SettingsKeys& present) {
     for (int n = 1; n <= ComDeviceMap::Ports; ++n) {
-        keyer_.comDevices().setDevicePath(n, s.comDevices[n - 1]);
+        if (present.contains("COMDEV" + std::to_string(n) + "=")) {
+            keyer_.comDevices().setDevicePath(n, s.comDevices[n - 1]);
+        }
     }
-    if (s.comPort >= 1 && s.comPort <= 4) {
+    if (present.contains("COM=") && s.comPort >= 1 && s.comPort <= 4) {
         RadioGroupCOM->setItemIndex(s.comPort);
         RadioGroupCOMClick(s.comPort);
     }
@@ -235,20 +239,37 @@ void PortPanel::applyComSettings(const Settings& s) {
         box->setChecked(on);
         (self->*click)();
     };
-    set(CheckBoxPTTDTR, s.pttLineMask & LineDtr, &PortPanel::CheckBoxPTTDTRClick, this);
-    set(CheckBoxPTTRTS, s.pttLineMask & LineRts, &PortPanel::CheckBoxPTTRTSClick, this);
-    set(CheckBoxCWDTR, s.cwLineMask & LineDtr, &PortPanel::CheckBoxCWDTRClick, this);
-    set(CheckBoxCWRTS, s.cwLineMask & LineRts, &PortPanel::CheckBoxCWRTSClick, this);
-    const int delay = txDelayIndexForMs(s.txDelayMs);
-    RadioGroupTXDelay->setItemIndex(delay);
-    RadioGroupTXDelayClick(delay);
+    if (present.contains("PTT=")) {
+        set(CheckBoxPTTDTR, s.pttLineMask & LineDtr, &PortPanel::CheckBoxPTTDTRClick, this);
+        set(CheckBoxPTTRTS, s.pttLineMask & LineRts, &PortPanel::CheckBoxPTTRTSClick, this);
+    }
+    if (present.contains("CW=")) {
+        set(CheckBoxCWDTR, s.cwLineMask & LineDtr, &PortPanel::CheckBoxCWDTRClick, this);
+        set(CheckBoxCWRTS, s.cwLineMask & LineRts, &PortPanel::CheckBoxCWRTSClick, this);
+    }
+    if (present.contains("TXDELAY=")) {
+        const int delay = txDelayIndexForMs(s.txDelayMs);
+        RadioGroupTXDelay->setItemIndex(delay);
+        RadioGroupTXDelayClick(delay);
+    }
 }
 
-void PortPanel::applyLptSettings(const Settings& s) {
-    const bool ok = keyer_.applyLptSettings(s.lptIndex,
-                                            static_cast<std::uint16_t>(lptAddressFromText(s.lptAddressText)),
-                                            s.pinIndex, s.negativeLogic);
-    if (!ok) f_.ui().beep();
+void PortPanel::applyLptSettings(const Settings& s, const SettingsKeys& present) {
+    const bool hasLpt = present.contains("LPT="), hasAddress = present.contains("ADLPT="),
+               hasPin = present.contains("PIN="), hasLogic = present.contains("LOGIC=");
+    if (!hasLpt && !hasAddress && !hasPin && !hasLogic) return;
+    // A key the file lacks takes what the keyer holds, so that applying changes nothing
+    // for it: the "Neg. logic" boxes keep their design-time state without LOGIC=.
+    const int pin = hasPin ? s.pinIndex : keyer_.PinIndex();
+    const bool ok = keyer_.applyLptSettings(
+        hasLpt ? s.lptIndex : keyer_.LptIndex(),
+        static_cast<std::uint16_t>(hasAddress ? lptAddressFromText(s.lptAddressText) : 0), pin,
+        hasLogic ? s.negativeLogic : keyer_.NegativeLogic(pin));
+    if (!ok) {
+        // A beep alone at start-up tells nobody that their keying port is dead, nor why.
+        f_.ui().beep();
+        f_.ui().warning(&f_, QString::fromStdString(lptUnusableText(keyer_.LptIndex(), keyer_.lptState())));
+    }
     showLptAddresses();
     showLptState();
 }
@@ -268,7 +289,8 @@ void PortPanel::collect(Settings& s) const {
 }
 
 void PortPanel::handleLineFault() {
-    if (keyer_.handleLineFault() != 0) comError();
+    const int port = RadioGroupCOM->ItemIndex();
+    if (const int err = keyer_.handleLineFault()) comError(port, err);
     f_.refreshLamp();
 }
 

@@ -5,6 +5,8 @@
 
 #include <array>
 
+#include "app/settings_file.h"
+
 class QCheckBox;
 class QFrame;
 class QLineEdit;
@@ -15,7 +17,6 @@ namespace kb {
 class Keyer;
 class RadioGroup;
 class TForm1;
-struct Settings;
 
 class PortPanel {
 public:
@@ -34,11 +35,12 @@ public:
     void CheckBoxPinClick(int pinIndex);
     void EditLPTChange(int n);
 
-    // Start-up: the detected LPT addresses in their edits; the stored port keys; the
+    // Start-up: the detected LPT addresses in their edits; the stored port keys, those
+    // the file gave (`present`), a missing one leaving its control as it is; the
     // "/COM1".."/COM4" switch. Exit: the keys back into the settings.
     void showLptAddresses();
-    void applyComSettings(const Settings& s);
-    void applyLptSettings(const Settings& s);
+    void applyComSettings(const Settings& s, const SettingsKeys& present);
+    void applyLptSettings(const Settings& s, const SettingsKeys& present);
     void collect(Settings& s) const;
     // A serial line failed while keying (posted from the thread that met it).
     void handleLineFault();
@@ -57,7 +59,8 @@ public:
     QPushButton* ButtonClosePanelPort = nullptr;
 
 private:
-    void comError();
+    // "Error COM", with the device and the system's reason (errno `err`) for COM n.
+    void comError(int comIndex, int err);
     void lineMaskClick(QCheckBox* box, QCheckBox* twin, bool ptt, int bit);
     void showLptState();
 

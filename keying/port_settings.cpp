@@ -1,7 +1,9 @@
 #include "keying/port_settings.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "core/nearest.h"
 
@@ -35,10 +37,10 @@ std::string lptAddressText(std::uint16_t address) {
     return text;
 }
 
-std::optional<std::uint16_t> parseHexDigits(std::string_view three) {
-    if (three.size() != 3) return std::nullopt;
+std::optional<std::uint16_t> parseHexDigits(std::string_view digits) {
+    if (digits.size() != 3 && digits.size() != 4) return std::nullopt;
     std::uint16_t value = 0;
-    for (char c : three) {
+    for (char c : digits) {
         int digit = 0;
         if (c >= '0' && c <= '9') {
             digit = c - '0';
@@ -55,8 +57,50 @@ std::optional<std::uint16_t> parseHexDigits(std::string_view three) {
 }
 
 std::optional<std::uint16_t> parseLptAddressText(std::string_view text) {
-    if (text.size() != 6 || text[0] != '[' || text.substr(4) != "h]") return std::nullopt;
-    return parseHexDigits(text.substr(1, 3));
+    if ((text.size() != 6 && text.size() != 7) || text.front() != '[' ||
+        text.substr(text.size() - 2) != "h]") {
+        return std::nullopt;
+    }
+    return parseHexDigits(text.substr(1, text.size() - 3));
+}
+
+std::string lptUnusableText(int lptIndex, std::string_view reason) {
+    std::string text = "LPT" + std::to_string(lptIndex) + " cannot be used: ";
+    text += reason.empty() ? std::string_view("the port does not answer") : reason;
+    text +=
+        "\nLoad the parallel-port driver (sudo modprobe ppdev) and give your user access to "
+        "/dev/parport* (on Debian: sudo adduser $USER lp, then log in again). Until then "
+        "nothing is keyed on this port.";
+    return text;
+}
+
+std::string comErrorDetail(int comIndex, std::string_view devicePath, int err) {
+    std::string text(devicePath);
+    text += ": ";
+    text += std::strerror(err);
+    const std::string n = std::to_string(comIndex);
+    switch (err) {
+        case EACCES:
+        case EPERM:
+            text += ": add yourself to the dialout group (sudo adduser $USER dialout), then log "
+                    "in again.";
+            break;
+        case EBUSY:
+            text += ": another program holds the port.";
+            break;
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+        case ENOTTY:
+        case EIO:
+            text += "\nA USB serial adapter is /dev/ttyUSB0 or /dev/ttyACM0: map COM" + n +
+                    " to it with a line such as COMDEV" + n +
+                    "=/dev/ttyUSB0 in keybird.dat (see the README, \"Keying a transmitter\").";
+            break;
+        default:
+            break;
+    }
+    return text;
 }
 
 int txDelayMsForIndex(int index) {
@@ -64,8 +108,10 @@ int txDelayMsForIndex(int index) {
 }
 
 int txDelayIndexForMs(int ms) {
+    // The half-way values (75, 125 ms ...) are decided by where the half falls after
+    // the subtraction: nearest(1.5 - 1) and nearest(1.5) - 1 differ.
     const int clamped = std::clamp(ms, 50, 250);
-    return static_cast<int>(nearest(static_cast<Real>(clamped) / 50.0L)) - 1;
+    return static_cast<int>(nearest(static_cast<Real>(clamped) / 50 - 1));
 }
 
 }  // namespace kb

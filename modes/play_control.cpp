@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <utility>
 
+#include "audio/portaudio_error_text.h"
 #include "modes/mode.h"
 #include "ui/form1.h"
 #include "ui/timing_controls.h"
@@ -101,6 +102,14 @@ void PlayControl::startSilentClock(int intervalMs) { Timer1->start(intervalMs); 
 
 void PlayControl::stopSilentClock() { Timer1->stop(); }
 
+namespace {
+
+constexpr const char* SoundDeviceHint =
+    "Is a sound server (PipeWire or PulseAudio) running, and is the device free? Another "
+    "device can be chosen under \"Sound card\".";
+
+}  // namespace
+
 void PlayControl::deviceError(int result, DeviceStep step) {
     QString what;
     switch (step) {
@@ -108,7 +117,12 @@ void PlayControl::deviceError(int result, DeviceStep step) {
         case DeviceStep::Write: what = QStringLiteral("Ecriture Carte Son StartClick"); break;
         case DeviceStep::Open: what = QString::fromUtf8(f_.texts().shared.msgCannotOpenSoundCard); break;
     }
-    f_.ui().error(&f_, QStringLiteral("Err %1 : %2").arg(result).arg(what));
+    // The program's own line stays as users know it; the second says why, in PortAudio's
+    // words, and where to look, since the code alone helps nobody.
+    const QString reason = QString::fromStdString(portAudioErrorText(result));
+    f_.ui().error(&f_, QStringLiteral("Err %1 : %2\n%3. %4")
+                           .arg(result)
+                           .arg(what, reason, QString::fromUtf8(SoundDeviceHint)));
 }
 
 void PlayControl::fatalDeviceError(int result) {

@@ -18,13 +18,20 @@ RadioGroup::RadioGroup(const char* name, const QString& title, const QStringList
         v->addWidget(b);
     }
     if (!items.isEmpty()) buttons_.button(0)->setChecked(true);
+    settled_ = buttons_.checkedId();
     connect(&buttons_, &QButtonGroup::idClicked, this, [this](int id) {
+        // A click on the item already selected selects nothing new: reopening the port
+        // it names would drop PTT in the middle of a text.
+        if (id == settled_) return;
+        settled_ = id;
         if (onClick) onClick(id);
+        settled_ = buttons_.checkedId();
     });
 }
 
 void RadioGroup::setItemIndex(int index) {
     if (QAbstractButton* b = buttons_.button(index)) b->setChecked(true);
+    settled_ = buttons_.checkedId();
 }
 
 void RadioGroup::clickItem(int index) {

@@ -451,6 +451,11 @@ TEST(SettingsFile, LptAddressText) {
     EXPECT_EQ(lptAddressFromText("[27h]"), 0);  // two digits
     EXPECT_EQ(lptAddressFromText(""), 0);
     EXPECT_EQ(lptAddressFromText("[xyzh]"), 0);
+    EXPECT_EQ(lptAddressFromText("[D000h]"), 0xD000);  // four digits: a PCI or PCIe card
+    EXPECT_EQ(lptAddressFromText("[e800h]"), 0xE800);
+    EXPECT_EQ(lptAddressFromText("[378"), 0x378);      // three, as files have held them
+    EXPECT_EQ(lptAddressFromText("[378hh]"), 0x378);   // nothing after them counts
+    EXPECT_EQ(lptAddressFromText("[D00xh]"), 0xD00);
 }
 
 TEST(SettingsFile, ChosenCharacterLine) {
@@ -539,9 +544,34 @@ TEST(SettingsFile, LocalRowsCutAtFortyAndAtMostTwentySix) {
 }
 
 TEST(SettingsFile, LocalCharacterCodeStopsAtTheComment) {
-    EXPECT_EQ(localRowCode(" \xE9  ..-..  e.g. caf\xE9 - accent"), "..-..");
-    EXPECT_EQ(localRowCode(" \xE9  . . - . ."), "..-..");  // single blanks inside the code
+    struct Case {
+        const char* row;
+        const char* code;
+    };
+    const Case cases[] = {
+        {" \xE9  ..-..  e.g. caf\xE9 - accent", "..-.."},
+        {" \xE9  . . - . .", "..-.."},                // single blanks inside the code
+        {" \xE9   ..-..", "..-.."},                   // one blank more before the code
+        {" \xE9      ..-..  e.g. - .", "..-.."},      // aligned by hand: many more
+        {" \xE9      ..-..", "..-.."},
+        {" \xE9        ", ""},                        // blanks and nothing else
+        {" \xE9  x ..-..", "..-.."},                  // what is not a dot or dash is passed over
+    };
+    for (const Case& c : cases) EXPECT_EQ(localRowCode(c.row), c.code) << c.row;
     EXPECT_EQ(localRowCharacter(" \xE9  ..-.."), 0xE9);
+}
+
+TEST(SettingsFile, LocalCharacterWithExtraBlanksIsTakenAsWritten) {
+    const std::string row = " \xE9     ..-..  e.g. caf\xE9";
+    const Settings s = read(joinLines({"\x02", row}));
+    ASSERT_EQ(s.localCharacterRows.size(), 1u);
+    EXPECT_EQ(s.localCharacterRows[0], row);
+    EXPECT_TRUE(writeSettings(s).ends_with(joinLines(kInitialPage1) + joinLines({row})));
+    MorseTable morse;
+    CharacterList list;
+    applyLocalCharacters(s, morse, list);
+    EXPECT_EQ(morse['\xE9'], "..-..");
+    EXPECT_EQ(list.localCount, 1);
 }
 
 TEST(SettingsFile, ApplyLocalCharactersDefinesBothCases) {
@@ -617,6 +647,7 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{{"PAGE=9"}, pageOf, 3}, ValueCase{{"PAGE=0"}, pageOf, 1},
         ValueCase{{"TXDELAY=10"}, txOf, 50},  // once a timer that never fired
         ValueCase{{"TXDELAY=1000"}, txOf, 250},
+        ValueCase{{"TXDELAY=75"}, txOf, 50},    // item nearest(0.5) = 0, half to even
         ValueCase{{"TXDELAY=120"}, txOf, 100},  // item nearest(1.4) = 1
         ValueCase{{"TXDELAY=125"}, txOf, 150},  // item nearest(1.5) = 2, half to even
         ValueCase{{"TXDELAY=175"}, txOf, 150},  // item nearest(2.5) = 2
@@ -644,6 +675,45 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{{"MONITOR_CHANNEL=RIGHT", "MONITOR_CHANNEL=LEFT"},
                   [](auto& s) { return int(s.monitorRightChannel); },
                   0}));
+
+// The keys that gave a value are the ones the window applies; a missing key, or one whose
+// value was refused, leaves its control as it is.
+TEST(SettingsFile, PresentKeysAreThoseThatGaveAValue) {
+    struct Case {
+        std::vector<std::string> lines;  // the file, marker line included
+        SettingsKeys present;
+    };
+    const Case cases[] = {
+        {{"\x02\xFF\xFF"}, {"\x02"}},
+        {{"SPEED=20", "LOGIC=P", "\x02"}, {"SPEED=", "LOGIC=", "\x02"}},
+        {{"SPEED=fast", "PIN=9", "WORDS=1", "NOTE=high", "DELAY=4.5", "\x02"}, {"\x02"}},
+        {{"SPEED=fast", "SPEED=20", "\x02"}, {"SPEED=", "\x02"}},
+        {{"MSG=", "SHORTCUT=&", "\x02"}, {"\x02"}},  // lines that take no slot
+        {{"MSG=qrz?", "SHORTCUT=&es", "ADLPT=", "\x01" "abc", "\x02"},
+         {"MSG=", "SHORTCUT=", "ADLPT=", "\x01", "\x02"}},
+        {{"ISOUND=0", "OSOUND=card", "TXDELAY=75", "\x02"}, {"ISOUND=", "TXDELAY=", "\x02"}},
+        {{"LEVEL=-3", "", "LOGIC=N", "\x02"}, {"LEVEL="}},  // the empty line ends the reading
+        {{"speed=20", "COMDEV2=/dev/ttyUSB0", "\x02"}, {"COMDEV2=", "\x02"}},
+    };
+    for (const Case& c : cases) {
+        Settings s;
+        SettingsKeys present;
+        ASSERT_TRUE(readSettings(joinLines(c.lines), s, &present));
+        EXPECT_EQ(present, c.present) << joinLines(c.lines);
+    }
+    // Every key the program writes is present when its own file is read back.
+    SettingsKeys all;
+    Settings s;
+    ASSERT_TRUE(readSettings(writeSettings(Settings{}), s, &all));
+    for (const std::string& line : defaultFileLines()) {
+        if (line.front() == '\x02') break;  // the key section ends at the marker line
+        EXPECT_TRUE(all.contains(line.substr(0, line.find('=') + 1))) << line;
+    }
+    // A file without a marker line is no file: nothing is present.
+    SettingsKeys none;
+    EXPECT_FALSE(readSettings(joinLines({"SPEED=20"}), s, &none));
+    EXPECT_TRUE(none.empty());
+}
 
 TEST(SettingsFile, GarbageNeverStopsTheReading) {
     // Every key with a value it cannot use, then lines that are no key at all: the

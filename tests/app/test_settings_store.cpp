@@ -9,8 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <future>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -201,6 +205,40 @@ TEST(SettingsStoreLoad, FolderInPlaceOfTheFileIsAnError) {
     EXPECT_FALSE(f.error.empty());
 }
 
+// Anything but a regular file is passed over at once, without a read and without waiting
+// for a writer (a FIFO opened for reading blocks until one comes).
+TEST(SettingsStoreLoad, OnlyARegularFileIsRead) {
+    TempDir t;
+    ASSERT_EQ(::mkfifo((t / "fifo").c_str(), 0644), 0);
+    ::symlink("/dev/zero", (t / "device").c_str());
+    spit(t / "large", std::string(SettingsFileMaxBytes + 1, '\x02'), 0644);
+    spit(t / "just-fits", std::string(SettingsFileMaxBytes, '\x02'), 0644);
+    struct Case {
+        const char* name;
+        bool read;
+        const char* why;  // what the error says, when not read
+    };
+    for (const Case& c : {Case{"fifo", false, "Not a regular file but a FIFO"},
+                          Case{"device", false, "Not a regular file but a device"},
+                          Case{"large", false, "Too large"}, Case{"just-fits", true, ""}}) {
+        SCOPED_TRACE(c.name);
+        auto load = std::async(std::launch::async, [&] { return loadSettingsFile(t / c.name); });
+        if (load.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            // Free the blocked reader before failing, so the test program can end.
+            const int w = ::open((t / c.name).c_str(), O_WRONLY | O_NONBLOCK);
+            ADD_FAILURE() << "the load waited for a writer";
+            load.wait();
+            if (w >= 0) ::close(w);
+            continue;
+        }
+        const LoadedSettingsFile f = load.get();
+        EXPECT_TRUE(f.existed);
+        EXPECT_EQ(f.error.empty(), c.read) << f.error;
+        EXPECT_EQ(f.error.rfind(c.why, 0), 0u) << f.error;
+        EXPECT_EQ(f.bytes.size(), c.read ? SettingsFileMaxBytes : 0u);
+    }
+}
+
 // ------------------------------------------------------------------ saving
 
 TEST(SettingsStoreSave, NewFileIsReadOnlyWithExactBytes) {
@@ -307,6 +345,80 @@ INSTANTIATE_TEST_SUITE_P(EveryStep, SettingsStoreFailure,
                          ::testing::Values(Step::MakeTemp, Step::Write, Step::ShortWriteThenFull,
                                            Step::ZeroWrite, Step::Sync, Step::Chmod, Step::Close,
                                            Step::Rename));
+
+// A file that was not read moves aside as keybird.dat.bad only when the new one is ready.
+TEST(SettingsStoreSave, KeepingTheOldFileAside) {
+    struct Case {
+        const char* name;
+        const char* old;    // nullptr: no keybird.dat
+        const char* older;  // nullptr: no keybird.dat.bad before
+        bool failRename;    // the new file cannot be put in place
+        bool saved;
+        const char* dat;    // keybird.dat afterwards
+        const char* bad;    // keybird.dat.bad afterwards; nullptr: none
+    };
+    const Case cases[] = {
+        {"kept", "not ours", nullptr, false, true, "new", "not ours"},
+        {"replaces an older .bad", "not ours", "older", false, true, "new", "not ours"},
+        {"nothing to keep", nullptr, nullptr, false, true, "new", nullptr},
+        {"the new file fails: the old one is back", "not ours", nullptr, true, false, "not ours",
+         nullptr},
+    };
+    class RenameOnce : public SettingsFileOps {
+      public:
+        bool failTempRename = false;
+        int rename(const char* from, const char* to) override {
+            if (failTempRename && std::string_view(from).find("/.keybird.dat.") != std::string_view::npos) {
+                errno = EIO;
+                return -1;
+            }
+            return SettingsFileOps::rename(from, to);
+        }
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir t;
+        const std::string path = t / "keybird.dat";
+        if (c.old) spit(path, c.old, 0444);
+        if (c.older) spit(path + ".bad", c.older, 0444);
+        RenameOnce ops;
+        ops.failTempRename = c.failRename;
+        std::string error;
+        EXPECT_EQ(saveSettingsFile(path, "new", &error, ops, true), c.saved) << error;
+        EXPECT_EQ(slurp(path), c.dat);
+        EXPECT_EQ(keptSettingsFilePath(path), path + ".bad");
+        if (c.bad) {
+            EXPECT_EQ(slurp(path + ".bad"), c.bad);
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(path + ".bad"));
+        }
+        std::vector<std::string> names = entries(t.path());
+        std::erase(names, "keybird.dat");
+        std::erase(names, "keybird.dat.bad");
+        EXPECT_TRUE(names.empty()) << "a temporary file was left";
+    }
+}
+
+TEST(SettingsStoreSave, AnOldFileThatCannotMoveAsideIsNeverOverwritten) {
+    TempDir t;
+    const std::string path = t / "keybird.dat";
+    spit(path, "not ours", 0444);
+    class KeepFails : public SettingsFileOps {
+      public:
+        int rename(const char* from, const char* to) override {
+            if (std::string_view(to).ends_with(".bad")) {
+                errno = EACCES;
+                return -1;
+            }
+            return SettingsFileOps::rename(from, to);
+        }
+    } ops;
+    std::string error;
+    EXPECT_FALSE(saveSettingsFile(path, "new", &error, ops, true));
+    EXPECT_NE(error.find("Nothing written"), std::string::npos) << error;
+    EXPECT_EQ(slurp(path), "not ours");
+    EXPECT_EQ(entries(t.path()), std::vector<std::string>{"keybird.dat"});
+}
 
 TEST(SettingsStoreSave, TemporaryFileSitsBesideTheTarget) {
     TempDir t;

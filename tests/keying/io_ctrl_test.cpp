@@ -80,6 +80,28 @@ TEST_F(PpdevTest, AccessWithoutTheDeviceIsNoSuccess) {
     lpt.DisablePorts(0x3BC, 0x3BC);
 }
 
+// What the user is told when a stored port cannot be used: the device and why, even after
+// the pin set-up's own accesses have failed in turn.
+TEST_F(PpdevTest, AFailedOpenStaysTheReasonThroughLaterAccesses) {
+    addPort(0, "888\t1912\n");
+    addPort(1, "53248\n");  // D000h, a PCIe card
+    PpdevIOCtrl lpt = io();
+    EXPECT_EQ(lpt.GetLPTPortAddress(2), 0xD000);
+    lpt.EnablePorts(0xD000, 0xD000);
+    lpt.Inport(0xD002);
+    lpt.Outport(0xD002, 0x04);
+    const std::string state = lpt.GetLastState();
+    EXPECT_NE(state.find("open failed: No such file or directory"), std::string::npos) << state;
+    EXPECT_NE(state.find((root / "dev" / "parport1").string()), std::string::npos) << state;
+
+    lpt.EnablePorts(0x3BC, 0x3BC);
+    lpt.Outport(0x3BE, 0x04);
+    EXPECT_NE(lpt.GetLastState().find("no parallel port has that base address"),
+              std::string::npos)
+        << lpt.GetLastState();
+    EXPECT_EQ(lpt.GetLastState().find("parport1"), std::string::npos) << "no device was tried";
+}
+
 TEST(PpdevOnThisMachine, NoParallelPortMeansEveryAddressIsZero) {
     PpdevIOCtrl lpt;
     if (fs::exists("/proc/sys/dev/parport/parport0")) GTEST_SKIP() << "a parallel port exists";

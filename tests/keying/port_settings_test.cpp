@@ -20,7 +20,7 @@ void PrintTo(const AddressCase& c, std::ostream* os) {
 
 class LptAddressTextTest : public ::testing::TestWithParam<AddressCase> {};
 
-TEST_P(LptAddressTextTest, TakesOnlySixCharacterHexTexts) {
+TEST_P(LptAddressTextTest, TakesThreeOrFourHexDigitsInTheirFrame) {
     const AddressCase c = GetParam();
     const auto parsed = parseLptAddressText(c.text);
     if (c.expected < 0) {
@@ -36,7 +36,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(AddressCase{"[278h]", 0x278}, AddressCase{"[3BCh]", 0x3BC},
                       AddressCase{"[3bch]", 0x3BC}, AddressCase{"[000h]", 0},
                       AddressCase{"[27h]", -1},    // two digits, as while typing
-                      AddressCase{"[2780h]", -1},  // four digits
+                      AddressCase{"[D000h]", 0xD000},  // a PCIe card
+                      AddressCase{"[e800h]", 0xE800}, AddressCase{"[0378h]", 0x378},
+                      AddressCase{"[D0000h]", -1},  // five digits
+                      AddressCase{"[D00Gh]", -1}, AddressCase{"[D000h", -1},
                       AddressCase{"[27Gh]", -1},   // not hex
                       AddressCase{"[ 78h]", -1},   // blank is no digit
                       AddressCase{"[278H]", -1},   // the edit writes a lower-case h
@@ -51,9 +54,18 @@ TEST(LptAddressText, ShowsThreeUpperCaseHexDigits) {
 }
 
 TEST(LptAddressText, WhatIsShownReadsBack) {
-    for (std::uint16_t a : {0x278, 0x378, 0x3BC, 0xFFF}) {
+    for (std::uint16_t a : {0x278, 0x378, 0x3BC, 0xFFF, 0x1000, 0xD000, 0xFFFF}) {
         EXPECT_EQ(parseLptAddressText(lptAddressText(a)), a);
     }
+}
+
+TEST(LptUnusable, SaysWhichPortWhyAndWhatToDo) {
+    const std::string text = lptUnusableText(2, "ppdev: open failed: Permission denied");
+    EXPECT_EQ(text.rfind("LPT2 cannot be used: ppdev: open failed: Permission denied\n", 0), 0u)
+        << text;
+    EXPECT_NE(text.find("modprobe ppdev"), std::string::npos);
+    EXPECT_NE(text.find(" lp"), std::string::npos);
+    EXPECT_NE(lptUnusableText(1, "").find("LPT1 cannot be used: "), std::string::npos);
 }
 
 TEST(TxDelay, ItemsAreFiftyMsApart) {
@@ -69,10 +81,13 @@ TEST(TxDelay, StoredValueSelectsTheNearestItem) {
         int index;
     };
     const Case cases[] = {
-        {50, 0},  {100, 1}, {150, 2}, {200, 3}, {250, 4}, {75, 1},  // 1.5 -> 2 (halves to even)
-        {125, 1},                                                   // 2.5 -> 2
-        {175, 3},                                                   // 3.5 -> 4
-        {110, 1}, {300, 4},                                         // above 250: "250 ms"
+        {50, 0},  {100, 1}, {150, 2}, {200, 3}, {250, 4},
+        {75, 0},                  // half an item above the first: 0.5 goes to the even 0
+        {125, 2},                 // 1.5 goes to the even 2
+        {175, 2},                 // 2.5 to 2 as well
+        {225, 4},                 // 3.5 to 4
+        {110, 1}, {140, 2},       // 1.2 and 1.8
+        {300, 4},                 // above 250: "250 ms"
         {10, 0},  // below 25 would select nothing and the delay would never fire
         {0, 0},   {-40, 0},
     };

@@ -142,7 +142,7 @@ TEST_F(MainWindowTest, NoticesFromElsewhereOrForTheFillerDoNotAdvanceTheText) {
 TEST_F(MainWindowTest, SilentModePacesEachCharacterAt500Ms) {
     create(shown({}, -9996));
     ASSERT_EQ(ui.errors.size(), 1);
-    EXPECT_EQ(ui.errors[0], QStringLiteral("Err -9996 : Can't open the sound card !"));
+    EXPECT_TRUE(ui.errors[0].startsWith(QStringLiteral("Err -9996 : Can't open the sound card !\n")));
     EXPECT_TRUE(engine().silentMode());
     type("ab");
     EXPECT_TRUE(wave->calls.size() == 1);  // only the failed open: no device call at all
@@ -156,6 +156,42 @@ TEST_F(MainWindowTest, SilentModePacesEachCharacterAt500Ms) {
     EXPECT_FALSE(play().Timer1->isActive());
     EXPECT_TRUE(form->ButtonStop->isHidden());
     EXPECT_EQ(ui.errors.size(), 1);  // no device error while playing
+}
+
+// A device error keeps the program's own line and says, on a second, why in PortAudio's
+// words and where to look.
+TEST_F(MainWindowTest, SoundDeviceErrorsSayWhyAndWhatToDo) {
+    struct Case {
+        int openResult;
+        const char* firstLine;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {-9985, "Err -9985 : Can't open the sound card !", "Device unavailable"},
+        {-9996, "Err -9996 : Can't open the sound card !", "Invalid device"},
+        {-9999, "Err -9999 : Can't open the sound card !", "Unanticipated host error"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.openResult);
+        ui.errors.clear();
+        create(shown({}, c.openResult));
+        ASSERT_EQ(ui.errors.size(), 1);
+        const QStringList lines = ui.errors[0].split(QLatin1Char('\n'));
+        ASSERT_EQ(lines.size(), 2) << ui.errors[0].toStdString();
+        EXPECT_EQ(lines[0], QString::fromUtf8(c.firstLine));
+        EXPECT_TRUE(lines[1].startsWith(QString::fromUtf8(c.reason) + QStringLiteral(". ")))
+            << lines[1].toStdString();
+        EXPECT_TRUE(lines[1].contains(QStringLiteral("sound server"))) << lines[1].toStdString();
+        EXPECT_TRUE(lines[1].contains(QStringLiteral("\"Sound card\""))) << lines[1].toStdString();
+    }
+    // A device lost while playing: the failing step's own first line, the same reason line.
+    ui.errors.clear();
+    create(shown());
+    type("abc");
+    wave->fail(-9985);
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].startsWith(QStringLiteral("Err -9985 : ")));
+    EXPECT_TRUE(ui.errors[0].contains(QStringLiteral("\nDevice unavailable. ")));
 }
 
 TEST_F(MainWindowTest, StopInSilentModeEndsTheTextAtOnce) {

@@ -192,9 +192,54 @@ TEST_F(PortWindowTest, APortThatCannotOpenSaysErrorCom) {
     lines.failOpenWith(ENOENT);
     form->MenuPort->trigger();
     port().RadioGroupCOM->clickItem(3);
-    EXPECT_EQ(ui.warnings, QStringList{QStringLiteral("Error COM")});
+    ASSERT_EQ(ui.warnings.size(), 1);
+    EXPECT_TRUE(ui.warnings[0].startsWith(
+        QStringLiteral("Error COM\n/dev/ttyS2: No such file or directory\n")));
     EXPECT_EQ(port().RadioGroupCOM->ItemIndex(), 0);
     EXPECT_FALSE(keyer->keyingActive());
+}
+
+// "Error COM" stays the first line; the device, the system's reason and the usual mend
+// follow it.
+TEST_F(PortWindowTest, ErrorComSaysTheDeviceTheReasonAndWhatToDo) {
+    struct Case {
+        int err;
+        int item;
+        const char* mapped;  // a COMDEVn= mapping, or empty
+        const char* second;  // the line after "Error COM"
+        const char* third;   // what the third line holds; empty: no third line
+    };
+    const Case cases[] = {
+        {ENOENT, 2, "", "/dev/ttyS1: No such file or directory", "COMDEV2=/dev/ttyUSB0"},
+        {EACCES, 1, "/dev/ttyUSB0",
+         "/dev/ttyUSB0: Permission denied: add yourself to the dialout group (sudo adduser "
+         "$USER dialout), then log in again.",
+         ""},
+        {EBUSY, 4, "", "/dev/ttyS3: Device or resource busy: another program holds the port.", ""},
+        {ENOTTY, 3, "/dev/ttyACM0", "/dev/ttyACM0: Inappropriate ioctl for device",
+         "map COM3 to it"},
+    };
+    form->MenuPort->trigger();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.second);
+        ui.warnings.clear();
+        keyer->comDevices().setDevicePath(c.item, c.mapped);
+        lines.failOpenWith(c.err);
+        port().RadioGroupCOM->clickItem(c.item);
+        ASSERT_EQ(ui.warnings.size(), 1);
+        const QStringList text = ui.warnings[0].split(QLatin1Char('\n'));
+        ASSERT_GE(text.size(), 2);
+        EXPECT_EQ(text[0], QStringLiteral("Error COM"));
+        EXPECT_EQ(text[1], QString::fromUtf8(c.second));
+        if (*c.third) {
+            ASSERT_EQ(text.size(), 3);
+            EXPECT_TRUE(text[2].contains(QString::fromUtf8(c.third))) << text[2].toStdString();
+            EXPECT_TRUE(text[2].contains(QStringLiteral("README"))) << text[2].toStdString();
+        } else {
+            EXPECT_EQ(text.size(), 2);
+        }
+        EXPECT_EQ(port().RadioGroupCOM->ItemIndex(), 0);
+    }
 }
 
 TEST_F(PortWindowTest, AnAdapterPulledWhileKeyingStopsKeyingAndSaysSo) {
@@ -208,7 +253,9 @@ TEST_F(PortWindowTest, AnAdapterPulledWhileKeyingStopsKeyingAndSaysSo) {
     lines.failLinesWith(EIO);
     timer.fire();  // the step fails on the "timer thread"
     QCoreApplication::processEvents();  // the fault reaches the window
-    EXPECT_EQ(ui.warnings, QStringList{QStringLiteral("Error COM")});
+    ASSERT_EQ(ui.warnings.size(), 1);
+    EXPECT_TRUE(ui.warnings[0].startsWith(
+        QStringLiteral("Error COM\n/dev/ttyS0: Input/output error\n")));
     EXPECT_EQ(port().RadioGroupCOM->ItemIndex(), 0);
     EXPECT_FALSE(lampOn());
     // The text plays on without keying.
