@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds Keybird and runs every test: the normal build, the AddressSanitizer +
-# UndefinedBehaviorSanitizer build, the keying and audio tests under ThreadSanitizer, and a
-# bounded fuzzing run of the settings-file reader. Installs what it needs first.
+# Checks the formatting, then builds Keybird and runs every test: the normal build, the
+# AddressSanitizer + UndefinedBehaviorSanitizer build, the keying and audio tests under
+# ThreadSanitizer, and a bounded fuzzing run of the settings-file reader. Installs what it
+# needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh --test
@@ -18,6 +19,10 @@ trap 'rm -f "$summary"' EXIT
 run_ctest() {
   ctest "$@" | tee -a "$summary"
 }
+
+# First, as it takes seconds: a formatting difference fails the run before any build.
+step "Formatting"
+bash scripts/check-format.sh
 
 step "Debug build and tests"
 cmake --preset default >/dev/null
