@@ -11,9 +11,8 @@ packages=(
 )
 if [ "${1:-}" = "--test" ]; then
   packages+=(
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     pulseaudio pulseaudio-utils libasound2-plugins alsa-utils sox multimon-ng
-    xvfb xauth
   )
 fi
 

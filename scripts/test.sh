@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds Keybird and runs every test: the normal build, the AddressSanitizer +
-# UndefinedBehaviorSanitizer build, the keying tests under ThreadSanitizer, and a bounded
-# fuzzing run of the settings-file reader. Installs what it needs first.
+# Checks the formatting, then builds Keybird and runs every test: the normal build, the
+# AddressSanitizer + UndefinedBehaviorSanitizer build, the keying and audio tests under
+# ThreadSanitizer, and a bounded fuzzing run of the settings-file reader. Installs what it
+# needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh --test
@@ -19,7 +20,10 @@ run_ctest() {
   ctest "$@" | tee -a "$summary"
 }
 
-step "Layering"
+# First, as they take seconds: a formatting difference or a layering breach fails the run
+# before any build.
+step "Formatting and layering"
+bash scripts/check-format.sh
 bash scripts/check-layering.sh
 
 step "Debug build and tests"
@@ -34,10 +38,12 @@ cmake --build --preset asan -j "$jobs"
 # allocations are not ours to account for.
 run_ctest --preset asan -LE real-audio
 
-step "ThreadSanitizer: keying"
+step "ThreadSanitizer: keying and audio"
 cmake --preset tsan >/dev/null
+# The preset builds only these labels' tests (with the GUI library, for the sound output's
+# hand-over between the callback and the GUI thread).
 cmake --build --preset tsan -j "$jobs"
-run_ctest --preset tsan -L keying
+run_ctest --preset tsan -L 'keying|audio' -LE real-audio
 
 if [ -f fuzz/run_settings_fuzz.sh ]; then
   step "Fuzzing the settings reader"

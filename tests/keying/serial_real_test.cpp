@@ -11,6 +11,8 @@
 
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -41,34 +43,43 @@ double usSince(SteadyClock::time_point t0, SteadyClock::time_point t) {
     return std::chrono::duration<double, std::micro>(t - t0).count();
 }
 
-// One line of the port's state as the watcher saw it change.
+// One line of the port's state as the watcher saw it change. The change happened between
+// `before` (the start of the last read that still showed the old state) and `t` (the end
+// of the read that showed the new one): a watcher scheduled late widens that gap, and
+// durations measured between changes must allow for it.
 struct Sample {
     SteadyClock::time_point t;
+    SteadyClock::time_point before;
     int bits;  // TIOCM_DTR | TIOCM_RTS as read
 };
 
-// Reads the modem-control lines in a tight loop on its own thread and keeps each change.
+// Reads the modem-control lines on its own thread and keeps each change.
 class LineWatcher {
 public:
     explicit LineWatcher(int fd) : fd_(fd) { samples_.reserve(100000); }
     ~LineWatcher() { stop(); }
 
-    void start() {
-        run_ = true;
-        thread_ = std::thread([this] {
-            int last = -1;
-            while (run_.load(std::memory_order_relaxed)) {
-                int bits = 0;
-                if (ioctl(fd_, TIOCMGET, &bits) != 0) continue;
-                bits &= TIOCM_DTR | TIOCM_RTS;
-                if (bits != last) {
-                    samples_.push_back({SteadyClock::now(), bits});
-                    last = bits;
-                }
-                ++reads_;
-            }
-        });
+    // Reads in a tight loop at normal priority: catches glitches of a few microseconds, but
+    // on a busy machine the thread can be descheduled long enough to miss a keyed element.
+    void start() { launch(std::chrono::microseconds{0}); }
+
+    // Reads every `interval` at real-time priority, below the keying timer's: never late
+    // by much more than the interval, and leaves the CPU to others in between. Where
+    // real-time scheduling is refused it polls at normal priority (see realtime()).
+    void startPolling(std::chrono::microseconds interval) { launch(interval); }
+
+    // The watcher thread may be scheduled late when every core is busy (ctest runs a test
+    // per core), so the test waits for what it needs the watcher to have seen rather than
+    // for a fixed time. The timeout only keeps a broken port from hanging the test.
+    bool waitUntilStarted(std::chrono::milliseconds timeout) const {
+        return waitFor(started_, timeout);
     }
+    // Both lines seen down after having been seen up: the release is in the record.
+    bool waitUntilDownAfterUp(std::chrono::milliseconds timeout) const {
+        return waitFor(downAfterUp_, timeout);
+    }
+    // After waitUntilStarted() returned true.
+    bool realtime() const { return realtime_; }
     void stop() {
         run_ = false;
         if (thread_.joinable()) thread_.join();
@@ -76,13 +87,64 @@ public:
     // After stop().
     const std::vector<Sample>& samples() const { return samples_; }
     long reads() const { return reads_; }
+    // The longest time between two reads (from the start of one to the end of the next):
+    // whatever happened in between, the record may not show.
+    double longestBlindUs() const { return longestBlindUs_; }
 
 private:
+    void launch(std::chrono::microseconds interval) {
+        run_ = true;
+        thread_ = std::thread([this, interval] {
+            if (interval.count() > 0) {
+                sched_param param{};
+                param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 1;
+                realtime_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
+            }
+            int last = -1;
+            bool wasUp = false;
+            SteadyClock::time_point lastReadStart = SteadyClock::now();
+            while (run_.load(std::memory_order_relaxed)) {
+                const auto readStart = SteadyClock::now();
+                int bits = 0;
+                if (ioctl(fd_, TIOCMGET, &bits) == 0) {
+                    const auto readEnd = SteadyClock::now();
+                    longestBlindUs_ = std::max(longestBlindUs_, usSince(lastReadStart, readEnd));
+                    bits &= TIOCM_DTR | TIOCM_RTS;
+                    if (bits != last) {
+                        samples_.push_back({readEnd, lastReadStart, bits});
+                        last = bits;
+                        if (bits != 0) wasUp = true;
+                        if (bits == 0 && wasUp) {
+                            downAfterUp_.store(true, std::memory_order_release);
+                        }
+                    }
+                    lastReadStart = readStart;
+                    ++reads_;
+                    if (reads_ == 1) started_.store(true, std::memory_order_release);
+                }
+                if (interval.count() > 0) std::this_thread::sleep_for(interval);
+            }
+        });
+    }
+
+    static bool waitFor(const std::atomic<bool>& flag, std::chrono::milliseconds timeout) {
+        const auto deadline = SteadyClock::now() + timeout;
+        while (!flag.load(std::memory_order_acquire)) {
+            if (SteadyClock::now() >= deadline) return false;
+            std::this_thread::sleep_for(100us);
+        }
+        return true;
+    }
+
     int fd_;
     std::atomic<bool> run_{false};
+    std::atomic<bool> started_{false};
+    std::atomic<bool> downAfterUp_{false};
+    bool realtime_ = false;  // written before started_ is set
     std::thread thread_;
     std::vector<Sample> samples_;
     long reads_ = 0;
+    double longestBlindUs_ = 0;
 };
 
 int linesOf(int fd) {
@@ -203,11 +265,14 @@ TEST_F(RealUartTest, FirstOpenWindowSeenThroughProc) {
         samples.reserve(10000);
         std::thread watcher([&] {
             int last = -1;
+            SteadyClock::time_point lastReadStart = SteadyClock::now();
             while (run.load(std::memory_order_relaxed)) {
+                const auto readStart = SteadyClock::now();
                 const int bits = procLines(lineStart);
                 ++reads;
-                if (bits != last) samples.push_back({SteadyClock::now(), bits});
+                if (bits != last) samples.push_back({SteadyClock::now(), lastReadStart, bits});
                 last = bits;
+                lastReadStart = readStart;
             }
         });
         std::this_thread::sleep_for(1ms);
@@ -246,9 +311,14 @@ TEST_F(RealUartTest, KeysAScheduleAndClosesWithTheLinesDown) {
         << keyer.lastComError().message();
     EXPECT_EQ(linesOf(watchFd_), 0);
 
+    // Polled at real-time priority: with every core busy a spinning watcher at normal
+    // priority was descheduled for long enough to miss whole 20 ms elements.
     LineWatcher watcher(watchFd_);
-    watcher.start();
-    std::this_thread::sleep_for(2ms);
+    watcher.startPolling(100us);
+    ASSERT_TRUE(watcher.waitUntilStarted(2s)) << "the line watcher never ran";
+    if (!watcher.realtime()) {
+        std::printf("real-time scheduling refused: the line watcher may see edges late\n");
+    }
     ASSERT_TRUE(keyer.pttStart());
     std::this_thread::sleep_for(20ms);  // stands in for the TX delay
     KeyingSchedule s;
@@ -258,39 +328,69 @@ TEST_F(RealUartTest, KeysAScheduleAndClosesWithTheLinesDown) {
     keyer.disarmKeying();
     keyer.releaseTransmitter();
     EXPECT_EQ(keyer.selectComPort(0, false), Keyer::ComResult::Released);
-    std::this_thread::sleep_for(2ms);
+    EXPECT_TRUE(watcher.waitUntilDownAfterUp(2s)) << "the watcher never saw both lines down";
     watcher.stop();
     EXPECT_EQ(linesOf(watchFd_), 0);  // closed with both down
     EXPECT_FALSE(keyer.lineFaultPending());
 
     // What the watcher saw: RTS up for the whole text, DTR keyed inside it.
-    std::vector<std::pair<int, SteadyClock::time_point>> dtrEdges;
+    std::vector<std::pair<int, Sample>> dtrEdges;
     std::vector<int> rts;
     int last = 0;
     for (const Sample& smp : watcher.samples()) {
-        if ((smp.bits ^ last) & TIOCM_DTR) dtrEdges.push_back({smp.bits & TIOCM_DTR, smp.t});
+        if ((smp.bits ^ last) & TIOCM_DTR) dtrEdges.push_back({smp.bits & TIOCM_DTR, smp});
         if ((smp.bits ^ last) & TIOCM_RTS) rts.push_back(smp.bits & TIOCM_RTS);
         last = smp.bits;
     }
-    ASSERT_EQ(rts.size(), 2u);
+    // On a failure, the whole record, in ms from the first change.
+    std::string record;
+    for (const Sample& smp : watcher.samples()) {
+        const auto t0 = watcher.samples().front().t;
+        char line[96];
+        std::snprintf(line, sizeof line, "\n  RTS %d DTR %d at %.2f ms (after %.2f)",
+                      (smp.bits & TIOCM_RTS) != 0, (smp.bits & TIOCM_DTR) != 0,
+                      usSince(t0, smp.t) / 1000.0, usSince(t0, smp.before) / 1000.0);
+        record += line;
+    }
+    ASSERT_EQ(rts.size(), 2u) << record;
     EXPECT_NE(rts[0], 0);
     EXPECT_EQ(rts[1], 0);
-    ASSERT_EQ(dtrEdges.size(), 4u);
+    // A host that holds a virtual CPU back (measured on the 2-core CI machine with both
+    // cores busy: real-time threads missing their wake-ups by up to 100 ms) can blind the
+    // watcher for longer than a whole element: edges missing from the record are then not
+    // known to be missing from the port.
+    const double shortestElement = 10;  // half the 20 ms gap, see the catch-up below
+    const double blindMs = watcher.longestBlindUs() / 1000.0;
+    if (dtrEdges.size() != 4 && blindMs > shortestElement) {
+        GTEST_SKIP() << "the line watcher was blind for " << blindMs
+                     << " ms: the keyed elements are not known" << record;
+    }
+    ASSERT_EQ(dtrEdges.size(), 4u) << record;
     EXPECT_NE(dtrEdges[0].first, 0);
     EXPECT_EQ(dtrEdges[1].first, 0);
     EXPECT_NE(dtrEdges[2].first, 0);
     EXPECT_EQ(dtrEdges[3].first, 0);
-    // Durations only against gross errors (the watcher itself may be late on a busy
-    // machine); the benchmark measures punctuality.
+    // Durations only against gross errors; the benchmark measures punctuality. Even polled
+    // at real-time priority the watcher can see an edge milliseconds late on a busy
+    // machine (and more where real-time is refused), so each duration is checked as the
+    // range the watcher's reads allow, from the shortest to the longest it could have been.
+    // An edge held back by the same host stall lengthens its element by up to about
+    // 100 ms, and the keying timer then catches up: the next elements shorten, to half
+    // their length at most.
     const double expected[] = {30, 20, 60};
+    bool lateBefore = false;
     for (int k = 0; k < 3; ++k) {
-        const double ms = usSince(dtrEdges[static_cast<std::size_t>(k)].second,
-                                  dtrEdges[static_cast<std::size_t>(k + 1)].second) /
-                          1000.0;
-        std::printf("%s %.2f ms (schedule %.0f ms)\n", k % 2 ? "key up  " : "key down", ms,
-                    expected[k]);
-        EXPECT_GT(ms, expected[k] - 10) << "edge " << k;
-        EXPECT_LT(ms, expected[k] + 100) << "edge " << k;
+        const Sample& from = dtrEdges[static_cast<std::size_t>(k)].second;
+        const Sample& to = dtrEdges[static_cast<std::size_t>(k + 1)].second;
+        const double ms = usSince(from.t, to.t) / 1000.0;
+        const double shortest = usSince(from.t, to.before) / 1000.0;
+        const double longest = usSince(from.before, to.t) / 1000.0;
+        std::printf("%s %.2f ms (between %.2f and %.2f; schedule %.0f ms)\n",
+                    k % 2 ? "key up  " : "key down", ms, shortest, longest, expected[k]);
+        const double atLeast = lateBefore ? expected[k] / 2 - 1 : expected[k] - 10;
+        EXPECT_GT(longest, atLeast) << "edge " << k << record;
+        EXPECT_LT(shortest, expected[k] + 150) << "edge " << k << record;
+        if (shortest > expected[k] + 10) lateBefore = true;
     }
 }
 
