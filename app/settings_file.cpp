@@ -458,7 +458,12 @@ int lptAddressFromText(std::string_view text) {
     // reading looks at three characters and nothing after them, so a fourth character
     // counts only when it is a hex digit too.
     if (text.size() >= 5) {
-        if (auto four = parseHexDigits(text.substr(1, 4))) return *four;
+        if (auto four = parseHexDigits(text.substr(1, 4))) {
+            // A fifth digit would be an address no port has: refuse it rather than load a
+            // truncated one.
+            if (text.size() >= 6 && parseHexDigits(text.substr(5, 1))) return 0;
+            return *four;
+        }
     }
     return parseHexDigits(text.substr(1, 3)).value_or(0);
 }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <vector>
 
 namespace kb {
@@ -122,8 +123,20 @@ std::string settingsFilePath(std::string_view folder) {
 
 LoadedSettingsFile loadSettingsFile(const std::string& path) {
     LoadedSettingsFile result;
-    // Non-blocking, so that a FIFO or a device under the name cannot hold the start-up
-    // before any window appears; only a regular file is read at all.
+    // Only a regular file is opened at all: opening a device runs its driver (a serial
+    // port raises DTR and RTS, which may key a transmitter), and a FIFO would wait for a
+    // writer. The open itself is non-blocking too, for whatever replaces the file between
+    // the look and the open; fstat below checks what was opened.
+    struct stat before {};
+    if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode)) {
+        result.existed = true;
+        const char* kind = S_ISDIR(before.st_mode)    ? "a folder"
+                           : S_ISFIFO(before.st_mode) ? "a FIFO"
+                           : S_ISSOCK(before.st_mode) ? "a socket"
+                                                      : "a device";
+        result.error = "Not a regular file but " + std::string(kind) + ": " + path;
+        return result;
+    }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         if (errno != ENOENT && errno != ENOTDIR) {
@@ -246,11 +259,20 @@ bool saveSettingsFile(const std::string& path, std::string_view bytes, std::stri
     open = false;
     if (ops.close(fd) != 0) return fail("Cannot close");
     const std::string kept = keptSettingsFilePath(path);
+    const std::string keptNew = kept + ".new";
+    bool linked = false;
     bool setAside = false;
     if (keepOld) {
-        // The old file stays the user's: it moves aside only once the new one is complete,
-        // and anything but its absence stops the save rather than overwrite it.
-        if (ops.rename(path.c_str(), kept.c_str()) == 0) {
+        // The old file stays the user's. It gets a second name first, so that an older
+        // .bad is replaced only once the new file is in place; where the folder allows no
+        // hard link it moves aside instead. Anything but its absence stops the save
+        // rather than overwrite it.
+        ::unlink(keptNew.c_str());
+        if (::link(path.c_str(), keptNew.c_str()) == 0) {
+            linked = true;
+        } else if (errno == ENOENT) {
+            // Gone meanwhile: nothing to keep.
+        } else if (ops.rename(path.c_str(), kept.c_str()) == 0) {
             setAside = true;
         } else if (errno != ENOENT) {
             return fail("Nothing written: cannot move aside", &path);
@@ -258,9 +280,16 @@ bool saveSettingsFile(const std::string& path, std::string_view bytes, std::stri
     }
     if (ops.rename(tempPath.c_str(), path.c_str()) != 0) {
         const int err = errno;
-        if (setAside) ops.rename(kept.c_str(), path.c_str());
+        if (linked) ::unlink(keptNew.c_str());
+        if (setAside && ops.rename(kept.c_str(), path.c_str()) != 0) {
+            std::cerr << "keybird: the settings file that was not read is now " << kept << "\n";
+        }
         errno = err;
         return fail("Cannot rename");
+    }
+    if (linked && ops.rename(keptNew.c_str(), kept.c_str()) != 0) {
+        std::cerr << "keybird: the settings file that was not read is kept as " << keptNew
+                  << "\n";
     }
 
     // Make the rename itself durable; the new file is in place whatever this gives.

@@ -123,6 +123,11 @@ void PlaybackEngine::completed(const WaveOutNotice& notice) {
         // Only the tone's completion ends its keying: a filler's notice arrives while the
         // next character is already keyed.
         keying_.disarmKeying();
+        if (!silentMode_) {
+            // Heard through the device: a later failure deserves its message again.
+            lossReported_ = false;
+            recoveryReported_ = false;
+        }
     }
     readyForNext_ = true;
     if (quitting_) return;
@@ -173,16 +178,20 @@ void PlaybackEngine::deviceFailed(int result) {
 
 void PlaybackEngine::loseDevice(int result, DeviceStep step) {
     lastDeviceResult_ = result;
-    host_.deviceError(result, step);
+    // A device that opens and dies at once must not raise a message per keystroke.
+    if (!lossReported_) host_.deviceError(result, step);
+    lossReported_ = true;
     out_.close();
     silentMode_ = true;
     deviceLost_ = true;
-    recoveryReported_ = false;
 }
 
-bool PlaybackEngine::recoverOutput() {
+bool PlaybackEngine::recoverOutput(std::int64_t nowMs) {
     if (!deviceLost_) return !silentMode_;
     if (!readyForNext_) return false;
+    if (retried_ && nowMs - lastRetryMs_ < RetryIntervalMs) return false;
+    retried_ = true;
+    lastRetryMs_ = nowMs;
     if (out_.isOpen()) out_.close();
     const int r = out_.open(outputDeviceId_);
     if (r != 0) {
@@ -195,7 +204,7 @@ bool PlaybackEngine::recoverOutput() {
     }
     silentMode_ = false;
     deviceLost_ = false;
-    recoveryReported_ = false;
+    retried_ = false;
     if (const int rr = out_.reset()) host_.deviceError(rr, DeviceStep::Reset);
     return true;
 }
@@ -223,7 +232,7 @@ void PlaybackEngine::reopenOutputDevice() {
     host_.stopSilentClock();
     silentMode_ = false;
     deviceLost_ = false;
-    recoveryReported_ = false;
+    retried_ = false;
     openOutputDevice();
     // Closing dropped the notice of the character that was with the old device; without
     // it the engine would wait for ever.

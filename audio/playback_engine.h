@@ -10,6 +10,7 @@
 // means, how errors are shown) it asks of its PlaybackHost. GUI thread only: device
 // notices reach it on the GUI thread, in order.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -112,9 +113,12 @@ public:
     // One tick of the silent clock.
     void silentTick() { completed(); }
     // Before a play action: a device lost to a failure (a dead stream, a failed write) is
-    // opened again. True when the output works (or was never lost); otherwise playback
-    // stays silent, and only the first failed attempt reports its error.
-    bool recoverOutput();
+    // opened again, at most once every RetryIntervalMs (`nowMs` on a monotonic clock), as
+    // an open can take the GUI thread a good part of a second. True when the output
+    // works (or was never lost); otherwise playback stays silent. Until a character is
+    // heard again, a loss and a failed reopen each report their error once.
+    bool recoverOutput(std::int64_t nowMs);
+    static constexpr std::int64_t RetryIntervalMs = 2000;
 
     // Stop: empties the queue and returns what was left in it (the character with the
     // device plays to its end); nothing when it was empty.
@@ -158,8 +162,11 @@ private:
     bool quickGenerate_ = false;
     bool quitting_ = false;
     bool inputHeldByMonitor_ = false;
-    bool deviceLost_ = false;       // silent because the device failed, not from the start
-    bool recoveryReported_ = false;  // a failed reopen has shown its error
+    bool deviceLost_ = false;        // silent because the device failed, not from the start
+    bool lossReported_ = false;      // since a character was last heard
+    bool recoveryReported_ = false;  // likewise, a failed reopen
+    std::int64_t lastRetryMs_ = 0;
+    bool retried_ = false;
     int lastDeviceResult_ = 0;
     int outputDeviceId_ = WaveOut::DefaultDevice;
     bool starting_ = false;    // inside start()

@@ -9,6 +9,8 @@ MorseTable::MorseTable() {
         unsigned char c;
         const char* code;
     };
+    // Kept by hand: a table reads best in columns.
+    // clang-format off
     static constexpr Entry kEntries[] = {
         {WaitSign, ".-..."},  {ErrorSign, "........"}, {TransmitSign, "-.--."},
         {EndOfWorkSign, "...-.-"},
@@ -26,6 +28,7 @@ MorseTable::MorseTable() {
         {'U', "..-"},  {'V', "...-"}, {'W', ".--"},  {'X', "-..-"}, {'Y', "-.--"},
         {'Z', "--.."},
     };
+    // clang-format on
     for (const auto& e : kEntries) {
         codes_[e.c] = e.code;
         if (e.c >= 'A' && e.c <= 'Z') codes_[e.c + 32] = e.code;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "audio/portaudio_error_text.h"
+#include "core/monotonic.h"
 #include "modes/mode.h"
 #include "ui/form1.h"
 #include "ui/timing_controls.h"
@@ -16,13 +17,16 @@
 
 namespace kb {
 
-PlayControl::PlayControl(TForm1& form) : f_(form) {
+PlayControl::PlayControl(TForm1& form)
+    : clockMs([] { return monotonicNs() / 1'000'000; }), f_(form) {
     engine_ = std::make_unique<PlaybackEngine>(
         PlaybackEngine::Sources{form.waveOut(), form.keying(), form.soundTables(), form.random(),
                                 form.fading(), form.morse(), form.shortcuts()},
         *this);
     Timer1 = named(new QTimer(&form), "Timer1");
     Timer1->setInterval(500);
+    // It paces a keyed character by its length without a sound card: no coarse slack.
+    Timer1->setTimerType(Qt::PreciseTimer);
     TimerBoucle = named(new QTimer(&form), "TimerBoucle");
     TimerBoucle->setInterval(5000);
     TimerTXDelay = named(new QTimer(&form), "TimerTXDelay");
@@ -38,8 +42,9 @@ PlayControl::PlayControl(TForm1& form) : f_(form) {
                                                 {form.MenuStandby10s, 10000},
                                                 {form.MenuStandby60s, 60000},
                                                 {form.menuStandby300s, 300000}};
-    for (const auto& [action, ms] : standby) {
-        QObject::connect(action, &QAction::triggered, &form, [this, ms] { MenuStandbyClick(ms); });
+    for (const auto& item : standby) {
+        const int ms = item.second;
+        QObject::connect(item.first, &QAction::triggered, &form, [this, ms] { MenuStandbyClick(ms); });
     }
 }
 
@@ -48,7 +53,7 @@ PlayControl::~PlayControl() = default;
 void PlayControl::play() {
     stopping_ = false;
     // A device lost to a failure gets its second chance here, before the text starts.
-    engine_->recoverOutput();
+    engine_->recoverOutput(clockMs());
     if (f_.keying().pttStart()) {
         f_.refreshLamp();
         TimerTXDelay->start(f_.keying().txDelayMs());
@@ -206,6 +211,8 @@ void PlayControl::ButtonStopClick() {
     if (f_.closeOpenSidePanel(TForm1::PanelCloser::StopOrQuit)) return;
 
     TimerBoucle->stop();
+    // The delay would start the text again after Stop has ended it.
+    TimerTXDelay->stop();
     stopping_ = true;
     f_.ButtonReplayText->setChecked(false);
     f_.ButtonPlayFile->setChecked(false);
@@ -235,9 +242,10 @@ void PlayControl::MenuNoBoucleClick() {
 }
 
 void PlayControl::cancelStandby() {
+    // Before the standby begins, the character still sounding ends the text for good.
+    stopping_ = true;
     if (!TimerBoucle->isActive()) return;
     TimerBoucle->stop();
-    stopping_ = true;
     engine_->endIfIdle();
 }
 

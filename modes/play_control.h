@@ -5,6 +5,8 @@
 // engine, the silent clock Timer1, TimerBoucle and TimerTXDelay, and asks the registered
 // modes for their part at each step. GUI thread only.
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,8 +38,9 @@ public:
     bool textPlaying() const;
     // A device panel is about to open: a mode waiting for the user is stopped first.
     void stopModesWaitingForAnswer();
-    // Leaves a continuous replay's standby for good (Clear, or "No" in the replay menu):
-    // the text ends as if Stop had been pressed, and the window is idle again.
+    // Leaves a continuous replay for good (Clear, or "No" in the replay menu): during the
+    // standby the text ends at once, as if Stop had been pressed; before it, the text ends
+    // with the character still sounding instead of looping.
     void cancelStandby();
 
     // Handlers.
@@ -48,6 +51,9 @@ public:
     void MenuStandbyClick(int intervalMs);
     // Quit and close: the engine and every timer stop at once.
     void shutDown();
+
+    // Milliseconds on a monotonic clock, for the pace of retries; tests step it.
+    std::function<std::int64_t()> clockMs;
 
     QTimer* Timer1 = nullptr;        // silent-mode pacing, 500 ms
     QTimer* TimerBoucle = nullptr;   // continuous replay

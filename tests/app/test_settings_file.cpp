@@ -455,6 +455,7 @@ TEST(SettingsFile, LptAddressText) {
     EXPECT_EQ(lptAddressFromText("[e800h]"), 0xE800);
     EXPECT_EQ(lptAddressFromText("[378"), 0x378);      // three, as files have held them
     EXPECT_EQ(lptAddressFromText("[378hh]"), 0x378);   // nothing after them counts
+    EXPECT_EQ(lptAddressFromText("[12345h]"), 0);     // five digits: no port has that address
     EXPECT_EQ(lptAddressFromText("[D00xh]"), 0xD00);
 }
 
@@ -505,7 +506,7 @@ TEST(SettingsFile, LessonsAreLowerCasedAndStopAtBlankOrEmptyLine) {
 
 TEST(SettingsFile, AtMostSixtyLessons) {
     std::vector<std::string> lines = {"\x02"};
-    for (int k = 1; k <= 61; ++k) lines.push_back("l" + std::to_string(k));
+    for (int k = 1; k <= 61; ++k) lines.push_back(std::string("l").append(std::to_string(k)));
     lines.push_back(" \xE9  ..-..");
     const Settings s = read(joinLines(lines));
     EXPECT_EQ(s.lessonPages[59], "l60");

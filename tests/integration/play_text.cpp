@@ -246,7 +246,7 @@ int analyze(const Args& a) {
         const double onErr = onMs - onExpect;
         worst = std::max(worst, std::fabs(onErr));
         bool ok = std::fabs(onErr) <= toleranceMs;
-        std::string line = "'" + std::string(1, model[i].text) + "' tone " + std::to_string(onMs) +
+        std::string line = std::string("'") + model[i].text + "' tone " + std::to_string(onMs) +
                            " ms (model " + std::to_string(onExpect) + ")";
         if (i + 1 < tones.size()) {
             const double offMs = (tones[i + 1].start - tones[i].end) * 1e3;

@@ -114,6 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{"StopDuringTheFirstCharacter", "DLeRS*", "e", true},
         Scenario{"TheReplayComesBackAfterTheStandby", "DLeR*W*", "e e ", false},
         Scenario{"ClearDuringTheStandby", "DLeR*C", "e ", true},
+        Scenario{"ClearBeforeTheStandby", "DLeeRC*", "e", true},
         Scenario{"NoDuringTheStandby", "DLeR*N", "e ", true},
         Scenario{"TypingAfterAStandbyWasLeft", "DLeR*NDa*", "e a", true},
         // A new sound card chosen during the standby: the replay comes back on it.
@@ -163,6 +164,8 @@ TEST_F(PlayControlTest, ADeviceChangeWhileACharacterSoundsLetsTheTextGoOn) {
 // A device that failed is opened again by the next play action; while it cannot be,
 // playback is silent and says so once.
 TEST_F(PlayControlTest, ALostDeviceIsOpenedAgainByTheNextPlayAction) {
+    std::int64_t now = 1000;
+    play().clockMs = [&now] { return now; };
     run("a");
     wave->fail(-9999);
     ASSERT_EQ(ui.errors.size(), 1);
@@ -171,14 +174,24 @@ TEST_F(PlayControlTest, ALostDeviceIsOpenedAgainByTheNextPlayAction) {
     ASSERT_TRUE(idle());
 
     wave->openResult = -9985;  // the sound server is still down
+    const auto opens = [&] { return std::count(wave->calls.begin(), wave->calls.end(), "open -1"); };
+    const auto before = opens();
     run("b");
     engine().silentTick();
-    run("c");
+    EXPECT_EQ(opens(), before + 1);
+    now += 500;
+    run("c");  // too soon to try again: an open can hold the window up
     engine().silentTick();
+    EXPECT_EQ(opens(), before + 1);
+    now += 2000;
+    run("e");
+    engine().silentTick();
+    EXPECT_EQ(opens(), before + 2);
     EXPECT_EQ(ui.errors.size(), 2);  // one more message, not one per character
     EXPECT_TRUE(engine().silentMode());
 
     wave->openResult = 0;  // back again
+    now += 2000;
     run("d*");
     EXPECT_FALSE(engine().silentMode());
     EXPECT_EQ(heard(), soundOf("ad"));
