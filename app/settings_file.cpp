@@ -1,6 +1,7 @@
 #include "app/settings_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <optional>
 
@@ -461,7 +462,7 @@ int lptAddressFromText(std::string_view text) {
         if (auto four = parseHexDigits(text.substr(1, 4))) {
             // A fifth digit would be an address no port has: refuse it rather than load a
             // truncated one.
-            if (text.size() >= 6 && parseHexDigits(text.substr(5, 1))) return 0;
+            if (text.size() >= 6 && std::isxdigit(static_cast<unsigned char>(text[5]))) return 0;
             return *four;
         }
     }
