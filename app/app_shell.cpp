@@ -8,9 +8,9 @@
 #include "app/command_line.h"
 #include "app/settings_binding.h"
 #include "keying/port_panel.h"
-#include "ui/radio_group.h"
 #include "modes/play_control.h"
 #include "ui/form1.h"
+#include "ui/radio_group.h"
 #include "ui/timing_controls.h"
 #include "ui/typed_text_edit.h"
 #include "ui/ui_services.h"
@@ -33,8 +33,7 @@ void AppShell::FormCreate() {
     if (cl.speed) f_.UpDownVitesse->setValue(*cl.speed);
     // The language switches take effect once the other languages exist.
     if (port) {
-        port->applyLptSettings(f_.settingsBinding().settings(),
-                               f_.settingsBinding().presentKeys());
+        port->applyLptSettings(f_.settingsBinding().settings(), f_.settingsBinding().presentKeys());
     }
 
     f_.ButtonReplayText->setText(QString::fromUtf8(f_.texts().shared.replayTextCaption));

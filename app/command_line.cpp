@@ -13,7 +13,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         std::string a = arguments[k];
         std::transform(a.begin(), a.end(), a.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        if (a.size() == 2 && a[0] == '/' && std::string_view("EFDIPS").find(a[1]) != std::string_view::npos) {
+        if (a.size() == 2 && a[0] == '/' &&
+            std::string_view("EFDIPS").find(a[1]) != std::string_view::npos) {
             cl.language = a[1];
         } else if (a.size() == 5 && a.starts_with("/COM") && a[4] >= '1' && a[4] <= '4') {
             cl.comPort = a[4] - '0';

@@ -8,9 +8,9 @@
 #include <iostream>
 #include <utility>
 
+#include "audio/sound_card_panel.h"
 #include "audio/sound_dialogs.h"
 #include "keying/port_panel.h"
-#include "audio/sound_card_panel.h"
 #include "ui/form1.h"
 #include "ui/timing_controls.h"
 #include "ui/ui_services.h"

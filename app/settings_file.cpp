@@ -213,10 +213,11 @@ const Key kKeys[] = {
     {"SPACEW=", [](auto v, auto& s, auto&) { return setClamped(v, s.wordSpacingFactor, 1, 4); }},
     {"LANGUAGE=", [](auto v, auto& s, auto&) { return readLanguage(v, s); }},
     {"LEVEL=", [](auto v, auto& s, auto&) { return setClamped(v, s.level, -15, 0); }},
-    {"RANDOM_COUNT=",
-     [](auto v, auto& s, auto&) { return setClamped(v, s.randomCount, 5, 1000); }},
+    {"RANDOM_COUNT=", [](auto v, auto& s, auto&) { return setClamped(v, s.randomCount, 5, 1000); }},
     {"WORDS=",
-     [](auto v, auto& s, auto&) { return setIfOneOf(v, s.words, {0, 2, 3, 4, 5, 6, 7, 8}); }},
+     [](auto v, auto& s, auto&) {
+         return setIfOneOf(v, s.words, {0, 2, 3, 4, 5, 6, 7, 8});
+     }},
     {"MIXED=", [](auto v, auto& s, auto&) { return readWordContent(v, s); }},
     {"VVVVV=", [](auto v, auto& s, auto&) { return setFlag(v, s.addV, "ON", "OFF"); }},
     {"RANDOM=", [](auto v, auto& s, auto&) { return setInRange(v, s.randomClass, 1, 7); }},

@@ -152,7 +152,6 @@ struct Settings {
     bool operator==(const Settings&) const = default;
 };
 
-
 // Which lines of the key section gave a value: the key names ("SPEED=", "LOGIC=" ...) of
 // the lines whose value was taken, and ChosenLineKey and MarkerLineKey for those two
 // lines. A key that is missing, or whose value was refused, leaves its control as it is

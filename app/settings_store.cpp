@@ -288,8 +288,7 @@ bool saveSettingsFile(const std::string& path, std::string_view bytes, std::stri
         return fail("Cannot rename");
     }
     if (linked && ops.rename(keptNew.c_str(), kept.c_str()) != 0) {
-        std::cerr << "keybird: the settings file that was not read is kept as " << keptNew
-                  << "\n";
+        std::cerr << "keybird: the settings file that was not read is kept as " << keptNew << "\n";
     }
 
     // Make the rename itself durable; the new file is in place whatever this gives.

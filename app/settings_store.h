@@ -65,7 +65,7 @@ std::string keptSettingsFilePath(const std::string& path);
 // The low-level calls of saveSettingsFile, one virtual each so that a test can make any
 // of them fail. Each returns what the POSIX call of the same name returns and sets errno.
 class SettingsFileOps {
-  public:
+public:
     virtual ~SettingsFileOps() = default;
     virtual int makeTemp(char* pathTemplate);  // mkstemp
     virtual ssize_t write(int fd, const void* data, std::size_t size);

@@ -18,13 +18,13 @@ namespace kb {
 // Everything besides its code that shapes a character, read afresh for each one so a
 // change of speed or spacing takes effect at the next character.
 struct CharacterSettings {
-    int speed = 12;              // wpm; also paces the fading cycle
+    int speed = 12;  // wpm; also paces the fading cycle
     int weightRatio = 3;
-    int spacing = 1;             // character spacing
+    int spacing = 1;  // character spacing
     int wordSpacingFactor = 1;
     CharGapKind gapKind = CharGapKind::Normal;
-    bool noise = false;          // noise under the tone and in the gaps
-    bool fading = false;         // a fading gain on the tone
+    bool noise = false;   // noise under the tone and in the gaps
+    bool fading = false;  // a fading gain on the tone
 };
 
 // The element gaps after a character's last element gap; a blank is only these.

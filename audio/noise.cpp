@@ -17,8 +17,8 @@ int noiseHoldOfBandwidth(int index) {
 std::int16_t noiseValue(RandomInt& random, int amplitude) {
     if (amplitude <= 0) return 0;
     const auto a = static_cast<std::uint32_t>(amplitude);
-    const std::int64_t v = static_cast<std::int64_t>(random(a)) -
-                           nearest(static_cast<Real>(amplitude) / 2.0L);
+    const std::int64_t v =
+        static_cast<std::int64_t>(random(a)) - nearest(static_cast<Real>(amplitude) / 2.0L);
     // At full width one draw in 65536 would be -32768: kept within the symmetric range
     // every other sample value keeps to.
     return static_cast<std::int16_t>(std::max<std::int64_t>(v, -32767));

@@ -21,7 +21,9 @@ PlaybackEngine::PlaybackEngine(const Sources& s, PlaybackHost& host)
     out_.setNoticeHandler([this](const WaveOutNotice& n) { onNotice(n); });
 }
 
-PlaybackEngine::~PlaybackEngine() { out_.setNoticeHandler(nullptr); }
+PlaybackEngine::~PlaybackEngine() {
+    out_.setNoticeHandler(nullptr);
+}
 
 void PlaybackEngine::start() {
     if (quitting_) return;

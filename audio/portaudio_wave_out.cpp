@@ -269,12 +269,9 @@ int PortAudioWaveOut::reset() {
 int PortAudioWaveOut::write(WaveBuffer which, const std::int16_t* data, int values) {
     if (!stream_) return paBadStreamPtr;
     switch (which) {
-        case WaveBuffer::Tone:
-            return queue_.writeTone(data, values, monotonicNs());
-        case WaveBuffer::Noise:
-            return queue_.writeNoise(data, values, monotonicNs());
-        case WaveBuffer::None:
-            break;
+        case WaveBuffer::Tone: return queue_.writeTone(data, values, monotonicNs());
+        case WaveBuffer::Noise: return queue_.writeNoise(data, values, monotonicNs());
+        case WaveBuffer::None: break;
     }
     return paBadBufferPtr;
 }

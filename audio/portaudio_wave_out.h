@@ -48,7 +48,7 @@ struct ToneTiming {
 
 // The hand-over logic without PortAudio, so tests can step the callback's side.
 class OutputQueue {
-  public:
+public:
     // The ring holds two full character buffers (CharBuffer) and then some.
     static constexpr std::size_t RingValues = std::size_t{1} << 21;
     // Buffers written and not yet given back. The engine keeps at most two (a character
@@ -107,7 +107,7 @@ class OutputQueue {
     // --- any thread ---
     Counters counters() const;
 
-  private:
+private:
     struct Order {
         WaveBuffer kind = WaveBuffer::None;
         const std::int16_t* data = nullptr;  // noise only; tone values are in the ring
@@ -169,7 +169,7 @@ class OutputQueue {
 // drainNotices() on the GUI thread, which hands each notice to the notice handler in the
 // order the callback posted them. The descriptor stays the same across close and open.
 class PortAudioWaveOut final : public WaveOut {
-  public:
+public:
     // Stream settings. The defaults were chosen on a PulseAudio null sink on a busy 2-core
     // machine. 64 frames per callback with 25 ms asked for gives 26.1 ms of output
     // latency, the largest host buffer under 30 ms (the next step is 34.8 ms), and
@@ -219,7 +219,7 @@ class PortAudioWaveOut final : public WaveOut {
     const ToneTiming& lastToneTiming() const { return lastToneTiming_; }  // of the last Done
     OutputQueue::Counters counters() const { return queue_.counters(); }
 
-  private:
+private:
     static int streamCallback(const void* input, void* output, unsigned long frames,
                               const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags status,
                               void* self);

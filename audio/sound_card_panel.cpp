@@ -35,12 +35,13 @@ SoundCardPanel::SoundCardPanel(TForm1& form, DeviceLists lists)
     g->addWidget(ComboBoxChoixIn, 3, 1);
     g->addWidget(LabelSonOut, 4, 0);
     g->addWidget(ComboBoxChoixOut, 4, 1);
-    BitBtnOKCarteSon = named(new QPushButton(QStringLiteral("OK"), PanelCarteSon),
-                             "BitBtnOKCarteSon");
+    BitBtnOKCarteSon =
+        named(new QPushButton(QStringLiteral("OK"), PanelCarteSon), "BitBtnOKCarteSon");
     g->addWidget(BitBtnOKCarteSon, 5, 0, 1, 2, Qt::AlignHCenter);
     QObject::connect(BitBtnOKCarteSon, &QPushButton::clicked, &form,
                      [this] { BitBtnOKCarteSonClick(); });
-    form.addSidePanel(PanelCarteSon, [this] { PanelCarteSon->hide(); }, true);
+    form.addSidePanel(
+        PanelCarteSon, [this] { PanelCarteSon->hide(); }, true);
 }
 
 void SoundCardPanel::fill(QComboBox* box, const std::vector<std::string>& names, int deviceId) {
@@ -97,7 +98,9 @@ void SoundCardPanel::applySettings(const Settings& s, const SettingsKeys& presen
     if (inputDeviceId_ != -1 || outputDevice() != -1) RadioButtonCarteMoi->setChecked(true);
 }
 
-int SoundCardPanel::outputDevice() const { return f_.play().engine().outputDevice(); }
+int SoundCardPanel::outputDevice() const {
+    return f_.play().engine().outputDevice();
+}
 
 void SoundCardPanel::reopenDevices() {
     // The monitor opens the input again, with InputDeviceId, when it next starts.

@@ -27,7 +27,7 @@ inline constexpr std::size_t DeviceNameMax = 31;
 // "ALSA lib ... Unknown PCM" and "jack server is not running") off stderr; set
 // KEYBIRD_AUDIO_DEBUG in the environment to see them.
 class PortAudioSession {
-  public:
+public:
     PortAudioSession();
     ~PortAudioSession();
     PortAudioSession(const PortAudioSession&) = delete;
@@ -40,7 +40,7 @@ class PortAudioSession {
     // Sessions alive and initialised, process-wide.
     static int activeCount();
 
-  private:
+private:
     int error_ = paNoError;
 };
 

@@ -34,7 +34,7 @@ QSlider* verticalTrackBar(QWidget* parent, const char* name, int max, int positi
     grid->addWidget(bar, 0, 0, static_cast<int>(labels.size()), 1);
     for (int k = 0; k < labels.size(); ++k) {
         auto* l = new QLabel(labels[k], parent);
-        const Qt::Alignment v = k == 0 ? Qt::AlignTop
+        const Qt::Alignment v = k == 0                   ? Qt::AlignTop
                                 : k == labels.size() - 1 ? Qt::AlignBottom
                                                          : Qt::AlignVCenter;
         grid->addWidget(l, k, 1, v | Qt::AlignLeft);
@@ -74,11 +74,13 @@ void TFormNote::showEvent(QShowEvent* e) {
 
 void TFormNote::rebuildTone() {
     const Real pitch = 1500.0L - 10.0L * static_cast<Real>(TrackBarNote->value());
-    f_.soundTables().setPitch(pitch, CheckBoxTonExamen->isChecked() ? ToneType::Examination
-                                                                    : ToneType::Sine);
+    f_.soundTables().setPitch(
+        pitch, CheckBoxTonExamen->isChecked() ? ToneType::Examination : ToneType::Sine);
 }
 
-void TFormNote::TrackBarNoteChange() { rebuildTone(); }
+void TFormNote::TrackBarNoteChange() {
+    rebuildTone();
+}
 
 void TFormNote::showStoredPitch(int position, long double pitch) {
     {
@@ -86,8 +88,8 @@ void TFormNote::showStoredPitch(int position, long double pitch) {
         const QSignalBlocker quiet(TrackBarNote);
         TrackBarNote->setValue(position);
     }
-    f_.soundTables().setPitch(pitch, CheckBoxTonExamen->isChecked() ? ToneType::Examination
-                                                                    : ToneType::Sine);
+    f_.soundTables().setPitch(
+        pitch, CheckBoxTonExamen->isChecked() ? ToneType::Examination : ToneType::Sine);
 }
 
 void TFormNote::CheckBoxTonExamenClick() {
@@ -166,6 +168,8 @@ TFormQSB::TFormQSB(TForm1& form) : QDialog(&form), f_(form) {
     connect(TrackBarQSB, &QSlider::valueChanged, this, [this] { TrackBarQSBChange(); });
 }
 
-void TFormQSB::TrackBarQSBChange() { f_.fading().depthDb = TrackBarQSB->value(); }
+void TFormQSB::TrackBarQSBChange() {
+    f_.fading().depthDb = TrackBarQSB->value();
+}
 
 }  // namespace kb

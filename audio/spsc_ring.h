@@ -37,7 +37,7 @@ template <typename T>
 class SpscRing {
     static_assert(std::is_trivially_copyable_v<T>);
 
-  public:
+public:
     // Holds at least `minCapacity` values (rounded up to a power of two).
     explicit SpscRing(std::size_t minCapacity)
         : capacity_(spsc_detail::roundUpPow2(std::max<std::size_t>(minCapacity, 2))),
@@ -98,7 +98,7 @@ class SpscRing {
         write_.store(0, std::memory_order_release);
     }
 
-  private:
+private:
     void copyIn(std::size_t at, const T* src, std::size_t n) {
         if (n == 0) return;
         const std::size_t first = std::min(n, capacity_ - at);
@@ -126,7 +126,7 @@ class SpscQueue {
     static_assert(Capacity >= 2 && (Capacity & (Capacity - 1)) == 0,
                   "capacity must be a power of two");
 
-  public:
+public:
     SpscQueue() : slots_(new T[Capacity]()) {}
     SpscQueue(const SpscQueue&) = delete;
     SpscQueue& operator=(const SpscQueue&) = delete;
@@ -165,7 +165,7 @@ class SpscQueue {
         write_.store(0, std::memory_order_release);
     }
 
-  private:
+private:
     std::unique_ptr<T[]> slots_;
     alignas(spsc_detail::CacheLine) std::atomic<std::uint64_t> write_{0};
     alignas(spsc_detail::CacheLine) std::atomic<std::uint64_t> read_{0};

@@ -7,7 +7,9 @@
 
 namespace kb {
 
-Real levelGain(int levelDb) { return std::pow(10.0L, static_cast<Real>(levelDb) / 20.0L); }
+Real levelGain(int levelDb) {
+    return std::pow(10.0L, static_cast<Real>(levelDb) / 20.0L);
+}
 
 void ToneTable::rebuild(const ToneParams& params) {
     params_ = params;

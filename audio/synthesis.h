@@ -64,9 +64,9 @@ public:
     const NoiseParams& noiseParams() const { return noiseParams_; }
     int rebuildCount() const { return rebuilds_; }
 
-    void rebuild();  // unconditionally, with the current parameters
-    void setPitch(Real pitch, ToneType type);      // rebuilds
-    void setNoise(const NoiseParams& noise);       // rebuilds
+    void rebuild();                            // unconditionally, with the current parameters
+    void setPitch(Real pitch, ToneType type);  // rebuilds
+    void setNoise(const NoiseParams& noise);   // rebuilds
     // Rebuilds only when the gain really changed; returns whether it did.
     bool setLevelGain(Real gain);
 

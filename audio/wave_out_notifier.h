@@ -15,7 +15,7 @@ class PortAudioWaveOut;
 
 class WaveOutNotifier : public QObject {
     Q_OBJECT
-  public:
+public:
     // Any device with a notice descriptor and a drain function (the monitor's input can
     // use the same class).
     WaveOutNotifier(int fd, std::function<void()> drain, QObject* parent = nullptr);
@@ -24,7 +24,7 @@ class WaveOutNotifier : public QObject {
     // Drains at once, e.g. before quitting with notices still waiting.
     void drainNow();
 
-  private:
+private:
     QSocketNotifier notifier_;
     std::function<void()> drain_;
 };

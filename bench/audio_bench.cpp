@@ -46,7 +46,6 @@ using namespace kb;
 
 constexpr double Pitch = 800.0;
 
-
 double percentile(std::vector<double> v, double p) {
     if (v.empty()) return NAN;
     std::sort(v.begin(), v.end());
@@ -56,7 +55,7 @@ double percentile(std::vector<double> v, double p) {
 
 // Records the default input (the sink's monitor) at the output rate, mono.
 class Recorder {
-  public:
+public:
     explicit Recorder(double seconds) : samples_(static_cast<std::size_t>(seconds * OutputRate)) {}
     ~Recorder() { stop(); }
 
@@ -83,7 +82,7 @@ class Recorder {
         return {samples_.begin(), samples_.begin() + static_cast<std::ptrdiff_t>(used_.load())};
     }
 
-  private:
+private:
     static int callback(const void* in, void*, unsigned long frames,
                         const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags status, void* self) {
         auto* me = static_cast<Recorder*>(self);
@@ -95,10 +94,10 @@ class Recorder {
         return paContinue;
     }
 
-  public:
+public:
     int overflows() const { return overflows_.load(); }
 
-  private:
+private:
     std::vector<std::int16_t> samples_;
     std::atomic<std::size_t> used_{0};
     std::atomic<int> overflows_{0};

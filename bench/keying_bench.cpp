@@ -26,8 +26,8 @@
 #include <thread>
 #include <vector>
 
-#include "keying/clock.h"
 #include "core/monotonic.h"
+#include "keying/clock.h"
 #include "keying/fake_io_ctrl.h"
 #include "keying/fake_serial_lines.h"
 #include "keying/keyer.h"
@@ -94,7 +94,6 @@ private:
     std::atomic<bool> stop_{false};
     std::vector<std::thread> threads_;
 };
-
 
 // The bare platform: a thread of the same scheduling sleeping to absolute deadlines.
 Figures measureBareSleep(int busyThreads, bool tryRealtime) {

@@ -38,27 +38,18 @@ std::string practiceText(std::size_t length) {
 kb::RecordFormat formatOf(std::int64_t which) {
     kb::RecordFormat f;
     switch (which) {
-        case 0:
-            f.channels = 1, f.bits = 16;
-            break;  // the goal's format
-        case 1:
-            f.channels = 1, f.bits = 8;
-            break;
-        default:
-            f.channels = 2, f.bits = 16;
-            break;
+        case 0: f.channels = 1, f.bits = 16; break;  // the goal's format
+        case 1: f.channels = 1, f.bits = 8; break;
+        default: f.channels = 2, f.bits = 16; break;
     }
     return f;
 }
 
 const char* formatName(std::int64_t which) {
     switch (which) {
-        case 0:
-            return "mono16 22050";
-        case 1:
-            return "mono8 22050";
-        default:
-            return "stereo16 22050";
+        case 0: return "mono16 22050";
+        case 1: return "mono8 22050";
+        default: return "stereo16 22050";
     }
 }
 

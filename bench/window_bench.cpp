@@ -20,10 +20,10 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QTimer>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <vector>
 
@@ -40,7 +40,6 @@ namespace {
 
 using namespace kb;
 
-
 double cpuSeconds() {
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
@@ -51,7 +50,9 @@ double cpuSeconds() {
 // Error boxes would block a benchmark: they are printed instead.
 class QuietUi : public UiServices {
 public:
-    void warning(QWidget*, const QString& t) override { std::fprintf(stderr, "%s\n", qPrintable(t)); }
+    void warning(QWidget*, const QString& t) override {
+        std::fprintf(stderr, "%s\n", qPrintable(t));
+    }
     void error(QWidget*, const QString& t) override { std::fprintf(stderr, "%s\n", qPrintable(t)); }
     bool confirm(QWidget*, const QString&) override { return true; }
     void beep() override {}

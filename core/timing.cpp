@@ -38,8 +38,7 @@ std::string formatOneDecimal(Real value) {
     const Real tenths = std::floor(std::fabs(value) * 10.0L + 0.5L);
     const long long t = static_cast<long long>(tenths);
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%s%lld.%lld", (value < 0 && t != 0) ? "-" : "", t / 10,
-                  t % 10);
+    std::snprintf(buf, sizeof buf, "%s%lld.%lld", (value < 0 && t != 0) ? "-" : "", t / 10, t % 10);
     return buf;
 }
 
@@ -52,8 +51,8 @@ std::string fileSummaryText(const SummaryWords& words, int spacing, Real eff) {
            realSpeedText(words, eff);
 }
 
-std::string randomSummaryText(const SummaryWords& words, const GroupSummary& group,
-                              int spacing, Real eff) {
+std::string randomSummaryText(const SummaryWords& words, const GroupSummary& group, int spacing,
+                              Real eff) {
     std::string s = words.wordLength;
     s += group.randomLength ? words.randomLength : std::to_string(group.wordLength);
     s += " / ";

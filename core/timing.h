@@ -23,13 +23,15 @@ inline constexpr int MaxSpacing = 30;
 
 // The timing settings the user controls.
 struct TimingSettings {
-    int speed = 12;              // wpm, 5..50
-    int spacing = 1;             // character spacing, 1..30
-    int wordSpacingFactor = 1;   // 1..4
-    int weightRatio = 3;         // 3, 4 or 5
+    int speed = 12;             // wpm, 5..50
+    int spacing = 1;            // character spacing, 1..30
+    int wordSpacingFactor = 1;  // 1..4
+    int weightRatio = 3;        // 3, 4 or 5
 };
 
-inline Real speedFactor(int speed) { return static_cast<Real>(speed) / 2.5L; }
+inline Real speedFactor(int speed) {
+    return static_cast<Real>(speed) / 2.5L;
+}
 
 // Durations of one element, in sample values.
 struct ElementDurations {
@@ -39,7 +41,9 @@ struct ElementDurations {
 };
 ElementDurations elementDurations(Real speedFactor, int weightRatio);
 
-inline int charGapUnits(int spacing) { return 3 * spacing - 1; }
+inline int charGapUnits(int spacing) {
+    return 3 * spacing - 1;
+}
 
 // The real speed, word gaps and character spacing included.
 Real effectiveSpeed(int speed, int spacing, int wordSpacingFactor);
@@ -53,7 +57,9 @@ enum class CharGapKind {
 // The element gaps (g) after the last element's own gap.
 int charGapCount(CharGapKind kind, int spacing, int wordSpacingFactor);
 // The element gaps of a blank.
-inline int blankGapCount(int wordSpacingFactor) { return 3 * wordSpacingFactor; }
+inline int blankGapCount(int wordSpacingFactor) {
+    return 3 * wordSpacingFactor;
+}
 
 // Duration of a whole character (elements, element gaps, character gap) in values.
 int characterDuration(std::string_view code, const ElementDurations& d, int trailingGaps);
@@ -87,8 +93,8 @@ struct GroupSummary {
     bool leadingVs = false;
     GroupContent content = GroupContent::Mixed;
 };
-std::string randomSummaryText(const SummaryWords& words, const GroupSummary& group,
-                              int spacing, Real effectiveSpeed);
+std::string randomSummaryText(const SummaryWords& words, const GroupSummary& group, int spacing,
+                              Real effectiveSpeed);
 
 // The speed-change rule: while the real speed would fall below 5 wpm, the character
 // spacing steps back. Returns the spacing to use.

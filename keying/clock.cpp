@@ -4,6 +4,8 @@
 
 namespace kb {
 
-std::int64_t MonotonicClock::nowNs() const { return monotonicNs(); }
+std::int64_t MonotonicClock::nowNs() const {
+    return monotonicNs();
+}
 
 }  // namespace kb

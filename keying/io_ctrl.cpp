@@ -137,26 +137,13 @@ std::string PpdevIOCtrl::GetLastState() {
     if (err == 0) return "ppdev: succes";
     const char* what = "access";
     switch (op) {
-        case Op::Open:
-            what = "open";
-            break;
-        case Op::Claim:
-            what = "PPCLAIM";
-            break;
-        case Op::Read:
-            what = "PPRCONTROL";
-            break;
-        case Op::Write:
-            what = "PPWCONTROL";
-            break;
-        case Op::Address:
-            what = "no claimed port at that address";
-            break;
-        case Op::NoPort:
-            what = "no parallel port has that base address";
-            break;
-        case Op::None:
-            break;
+        case Op::Open: what = "open"; break;
+        case Op::Claim: what = "PPCLAIM"; break;
+        case Op::Read: what = "PPRCONTROL"; break;
+        case Op::Write: what = "PPWCONTROL"; break;
+        case Op::Address: what = "no claimed port at that address"; break;
+        case Op::NoPort: what = "no parallel port has that base address"; break;
+        case Op::None: break;
     }
     std::string text = std::string("ppdev: ") + what + " failed: " + std::strerror(err);
     // A failed open leaves nothing claimed, yet the user needs the device's name most then.

@@ -48,11 +48,11 @@
 #include <string_view>
 #include <system_error>
 
-#include "keying/transmitter.h"
 #include "keying/io_ctrl.h"
 #include "keying/mm_timer.h"
 #include "keying/port_settings.h"
 #include "keying/serial_line.h"
+#include "keying/transmitter.h"
 
 namespace kb {
 

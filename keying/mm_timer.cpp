@@ -157,8 +157,8 @@ void TMMTimer::apply(TimerProperties::Effect effect) {
 }
 
 TMMTimer::SteadyClock::time_point TMMTimer::caughtUp(SteadyClock::time_point fired,
-                                                      std::chrono::milliseconds interval,
-                                                      SteadyClock::time_point now) {
+                                                     std::chrono::milliseconds interval,
+                                                     SteadyClock::time_point now) {
     return std::max(fired + interval, now + interval / 2);
 }
 

@@ -147,7 +147,6 @@ public:
                                             SteadyClock::time_point now);
 
 private:
-
     // Locks the mutex unless called from OnTimer of this timer, which already holds it.
     class StateLock;
 

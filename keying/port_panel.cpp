@@ -7,14 +7,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QRadioButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/settings_file.h"
-#include "modes/play_control.h"
 #include "keying/keyer.h"
 #include "keying/port_settings.h"
+#include "modes/play_control.h"
 #include "ui/form1.h"
 #include "ui/radio_group.h"
 #include "ui/typed_text_edit.h"
@@ -40,17 +40,18 @@ PortPanel::PortPanel(TForm1& form, Keyer& keyer) : f_(form), keyer_(keyer) {
     QLabel* title = panelTitle(PanelPort, "PanelPortTitle");
     title->setText(QStringLiteral("PORT"));
     grid->addWidget(title, 0, 0, 1, 2);
-    ButtonClosePanelPort = named(new QPushButton(QStringLiteral("x"), PanelPort), "ButtonClosePanelPort");
+    ButtonClosePanelPort =
+        named(new QPushButton(QStringLiteral("x"), PanelPort), "ButtonClosePanelPort");
     ButtonClosePanelPort->setFixedWidth(28);
     grid->addWidget(ButtonClosePanelPort, 0, 2, Qt::AlignRight);
 
     // Serial port, its lines and the TX delay.
     auto* com = new QVBoxLayout;
-    RadioGroupCOM = new RadioGroup("RadioGroupCOM", QStringLiteral("COM"),
-                                   {QStringLiteral("NONE"), QStringLiteral("COM1"),
-                                    QStringLiteral("COM2"), QStringLiteral("COM3"),
-                                    QStringLiteral("COM4")},
-                                   PanelPort);
+    RadioGroupCOM =
+        new RadioGroup("RadioGroupCOM", QStringLiteral("COM"),
+                       {QStringLiteral("NONE"), QStringLiteral("COM1"), QStringLiteral("COM2"),
+                        QStringLiteral("COM3"), QStringLiteral("COM4")},
+                       PanelPort);
     com->addWidget(RadioGroupCOM);
     auto* lines = new QHBoxLayout;
     auto* ptt = named(new QGroupBox(QStringLiteral("PTT/COM"), PanelPort), "GroupBoxPTT");
@@ -76,8 +77,8 @@ PortPanel::PortPanel(TForm1& form, Keyer& keyer) : f_(form), keyer_(keyer) {
     for (int k = 0; k < TxDelayItems; ++k) {
         delays << QStringLiteral("%1 ms").arg(txDelayMsForIndex(k), 3);
     }
-    RadioGroupTXDelay = new RadioGroup("RadioGroupTXDelay", QStringLiteral("TX Delay"), delays,
-                                       PanelPort);
+    RadioGroupTXDelay =
+        new RadioGroup("RadioGroupTXDelay", QStringLiteral("TX Delay"), delays, PanelPort);
     RadioGroupTXDelay->setItemIndex(DefaultTxDelayIndex);
     com->addWidget(RadioGroupTXDelay);
     com->addStretch();
@@ -98,7 +99,8 @@ PortPanel::PortPanel(TForm1& form, Keyer& keyer) : f_(form), keyer_(keyer) {
         EditLPT[n]->setObjectName(QStringLiteral("EditLPT%1").arg(n + 1));
         EditLPT[n]->setFrame(false);
         EditLPT[n]->setMaxLength(LptAddressTextMax);
-        EditLPT[n]->setFixedWidth(EditLPT[n]->fontMetrics().horizontalAdvance(QStringLiteral("[0000h]")));
+        EditLPT[n]->setFixedWidth(
+            EditLPT[n]->fontMetrics().horizontalAdvance(QStringLiteral("[0000h]")));
         edits->addWidget(EditLPT[n]);
     }
     lptRow->addLayout(edits);
@@ -130,14 +132,17 @@ PortPanel::PortPanel(TForm1& form, Keyer& keyer) : f_(form), keyer_(keyer) {
     QObject::connect(CheckBoxCWDTR, &QCheckBox::clicked, &form, [this] { CheckBoxCWDTRClick(); });
     QObject::connect(CheckBoxCWRTS, &QCheckBox::clicked, &form, [this] { CheckBoxCWRTSClick(); });
     for (int k = 0; k < LptPinCount; ++k) {
-        QObject::connect(CheckBoxPin[k], &QCheckBox::clicked, &form, [this, k] { CheckBoxPinClick(k); });
+        QObject::connect(CheckBoxPin[k], &QCheckBox::clicked, &form,
+                         [this, k] { CheckBoxPinClick(k); });
     }
     for (int n = 0; n < 3; ++n) {
-        QObject::connect(EditLPT[n], &QLineEdit::textChanged, &form, [this, n] { EditLPTChange(n + 1); });
+        QObject::connect(EditLPT[n], &QLineEdit::textChanged, &form,
+                         [this, n] { EditLPTChange(n + 1); });
     }
     QObject::connect(ButtonClosePanelPort, &QPushButton::clicked, &form,
                      [this] { ButtonClosePanelPortClick(); });
-    form.addSidePanel(PanelPort, [this] { ButtonClosePanelPort->click(); }, true);
+    form.addSidePanel(
+        PanelPort, [this] { ButtonClosePanelPort->click(); }, true);
 }
 
 void PortPanel::MenuPortClick() {
@@ -176,10 +181,18 @@ void PortPanel::lineMaskClick(QCheckBox* box, QCheckBox* twin, bool ptt, int bit
     }
 }
 
-void PortPanel::CheckBoxPTTDTRClick() { lineMaskClick(CheckBoxPTTDTR, CheckBoxCWDTR, true, LineDtr); }
-void PortPanel::CheckBoxPTTRTSClick() { lineMaskClick(CheckBoxPTTRTS, CheckBoxCWRTS, true, LineRts); }
-void PortPanel::CheckBoxCWDTRClick() { lineMaskClick(CheckBoxCWDTR, CheckBoxPTTDTR, false, LineDtr); }
-void PortPanel::CheckBoxCWRTSClick() { lineMaskClick(CheckBoxCWRTS, CheckBoxPTTRTS, false, LineRts); }
+void PortPanel::CheckBoxPTTDTRClick() {
+    lineMaskClick(CheckBoxPTTDTR, CheckBoxCWDTR, true, LineDtr);
+}
+void PortPanel::CheckBoxPTTRTSClick() {
+    lineMaskClick(CheckBoxPTTRTS, CheckBoxCWRTS, true, LineRts);
+}
+void PortPanel::CheckBoxCWDTRClick() {
+    lineMaskClick(CheckBoxCWDTR, CheckBoxPTTDTR, false, LineDtr);
+}
+void PortPanel::CheckBoxCWRTSClick() {
+    lineMaskClick(CheckBoxCWRTS, CheckBoxPTTRTS, false, LineRts);
+}
 
 void PortPanel::RadioGroupTXDelayClick(int index) {
     keyer_.setTxDelayIndex(index);
@@ -268,7 +281,8 @@ void PortPanel::applyLptSettings(const Settings& s, const SettingsKeys& present)
     if (!ok) {
         // A beep alone at start-up tells nobody that their keying port is dead, nor why.
         f_.ui().beep();
-        f_.ui().warning(&f_, QString::fromStdString(lptUnusableText(keyer_.LptIndex(), keyer_.lptState())));
+        f_.ui().warning(
+            &f_, QString::fromStdString(lptUnusableText(keyer_.LptIndex(), keyer_.lptState())));
     }
     showLptAddresses();
     showLptState();
@@ -280,11 +294,13 @@ void PortPanel::collect(Settings& s) const {
     s.cwLineMask = keyer_.CwLineMask();
     s.txDelayMs = keyer_.txDelayMs();
     s.lptIndex = keyer_.LptIndex();
-    s.lptAddressText = s.lptIndex > 0 ? EditLPT[s.lptIndex - 1]->text().toStdString() : std::string();
+    s.lptAddressText =
+        s.lptIndex > 0 ? EditLPT[s.lptIndex - 1]->text().toStdString() : std::string();
     s.pinIndex = keyer_.PinIndex();
     s.negativeLogic = keyer_.NegativeLogic(s.pinIndex);
     for (int n = 1; n <= ComDeviceMap::Ports; ++n) {
-        s.comDevices[n - 1] = keyer_.comDevices().isMapped(n) ? keyer_.comDevices().devicePath(n) : "";
+        s.comDevices[n - 1] =
+            keyer_.comDevices().isMapped(n) ? keyer_.comDevices().devicePath(n) : "";
     }
 }
 

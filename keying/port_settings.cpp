@@ -82,12 +82,11 @@ std::string comErrorDetail(int comIndex, std::string_view devicePath, int err) {
     switch (err) {
         case EACCES:
         case EPERM:
-            text += ": add yourself to the dialout group (sudo adduser $USER dialout), then log "
-                    "in again.";
+            text +=
+                ": add yourself to the dialout group (sudo adduser $USER dialout), then log "
+                "in again.";
             break;
-        case EBUSY:
-            text += ": another program holds the port.";
-            break;
+        case EBUSY: text += ": another program holds the port."; break;
         case ENOENT:
         case ENODEV:
         case ENXIO:
@@ -97,8 +96,7 @@ std::string comErrorDetail(int comIndex, std::string_view devicePath, int err) {
                     " to it with a line such as COMDEV" + n +
                     "=/dev/ttyUSB0 in keybird.dat (see the README, \"Keying a transmitter\").";
             break;
-        default:
-            break;
+        default: break;
     }
     return text;
 }

@@ -37,14 +37,16 @@ PlayControl::PlayControl(TForm1& form)
     QObject::connect(TimerTXDelay, &QTimer::timeout, &form, [this] { TimerTXDelayTimer(); });
     QObject::connect(form.Button1, &QPushButton::clicked, &form, [this] { engine_->start(); });
     QObject::connect(form.ButtonStop, &QPushButton::pressed, &form, [this] { ButtonStopClick(); });
-    QObject::connect(form.MenuNoBoucle, &QAction::triggered, &form, [this] { MenuNoBoucleClick(); });
+    QObject::connect(form.MenuNoBoucle, &QAction::triggered, &form,
+                     [this] { MenuNoBoucleClick(); });
     const std::pair<QAction*, int> standby[] = {{form.MenuStanby1s, 1000},
                                                 {form.MenuStandby10s, 10000},
                                                 {form.MenuStandby60s, 60000},
                                                 {form.menuStandby300s, 300000}};
     for (const auto& item : standby) {
         const int ms = item.second;
-        QObject::connect(item.first, &QAction::triggered, &form, [this, ms] { MenuStandbyClick(ms); });
+        QObject::connect(item.first, &QAction::triggered, &form,
+                         [this, ms] { MenuStandbyClick(ms); });
     }
 }
 
@@ -80,13 +82,17 @@ void PlayControl::stopModesWaitingForAnswer() {
 
 // --- The engine's host -------------------------------------------------------------------
 
-void PlayControl::showPlaying(bool playing) { f_.showStop(playing); }
+void PlayControl::showPlaying(bool playing) {
+    f_.showStop(playing);
+}
 
 void PlayControl::beforeCharacter() {
     for (Mode* m : modes_) m->beforeCharacter();
 }
 
-MaskState& PlayControl::mask() { return f_.state().mask; }
+MaskState& PlayControl::mask() {
+    return f_.state().mask;
+}
 
 bool PlayControl::fileText() const {
     for (const Mode* m : modes_) {
@@ -101,11 +107,17 @@ CharacterSettings PlayControl::nextCharacter() {
     return c;
 }
 
-void PlayControl::keyingStarted() { f_.refreshLamp(); }
+void PlayControl::keyingStarted() {
+    f_.refreshLamp();
+}
 
-void PlayControl::startSilentClock(int intervalMs) { Timer1->start(intervalMs); }
+void PlayControl::startSilentClock(int intervalMs) {
+    Timer1->start(intervalMs);
+}
 
-void PlayControl::stopSilentClock() { Timer1->stop(); }
+void PlayControl::stopSilentClock() {
+    Timer1->stop();
+}
 
 namespace {
 
@@ -120,7 +132,9 @@ void PlayControl::deviceError(int result, DeviceStep step) {
     switch (step) {
         case DeviceStep::Reset: what = QStringLiteral("WaveOutReset"); break;
         case DeviceStep::Write: what = QStringLiteral("Ecriture Carte Son StartClick"); break;
-        case DeviceStep::Open: what = QString::fromUtf8(f_.texts().shared.msgCannotOpenSoundCard); break;
+        case DeviceStep::Open:
+            what = QString::fromUtf8(f_.texts().shared.msgCannotOpenSoundCard);
+            break;
     }
     // The program's own line stays as users know it; the second says why, in PortAudio's
     // words, and where to look, since the code alone helps nobody.

@@ -95,7 +95,9 @@ void TypedTextMode::EditcaractereKeyDown(int /*qtKey*/) {
     // The caret stays where it is; the reference lists follow the arrows once they exist.
 }
 
-void TypedTextMode::EditcaractereClick() { typedBoxClicked_ = true; }
+void TypedTextMode::EditcaractereClick() {
+    typedBoxClicked_ = true;
+}
 
 void TypedTextMode::ButtonReplayTextClick() {
     std::string& pending = f_.play().engine().pendingText();
@@ -182,7 +184,9 @@ bool TypedTextMode::endsForReplay() {
     return true;
 }
 
-void TypedTextMode::replayAgain() { f_.ButtonReplayText->click(); }
+void TypedTextMode::replayAgain() {
+    f_.ButtonReplayText->click();
+}
 
 void TypedTextMode::normalEnd() {
     // A typed replay that ended while a file played leaves the masked text too.

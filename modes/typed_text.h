@@ -55,12 +55,12 @@ private:
     void setReplayCaption(bool replay);
 
     TForm1& f_;
-    bool typedLive_ = false;           // typed characters sound as they are entered
-    bool typedReplayOn_ = false;       // the box is being replayed
-    int playedCount_ = 0;              // characters of the box taken so far
-    std::string typedResumeText_;      // what a stopped replay left (Windows-1252)
-    bool replayCaptionState_ = true;   // the replay button shows the replay caption
-    bool shortcutPending_ = false;     // a shortcut key was typed: the box expands it
+    bool typedLive_ = false;          // typed characters sound as they are entered
+    bool typedReplayOn_ = false;      // the box is being replayed
+    int playedCount_ = 0;             // characters of the box taken so far
+    std::string typedResumeText_;     // what a stopped replay left (Windows-1252)
+    bool replayCaptionState_ = true;  // the replay button shows the replay caption
+    bool shortcutPending_ = false;    // a shortcut key was typed: the box expands it
     std::string shortcutExpansion_;
     bool typedBoxClicked_ = false;
 };

@@ -49,8 +49,7 @@ RecordDurations recordDurations(const ElementDurations& d, const RecordFormat& f
     return {conv(d.dash), conv(d.dot), conv(d.gap)};
 }
 
-std::array<std::uint8_t, WavHeaderSize> wavHeader(const RecordFormat& f,
-                                                  std::uint32_t dataSize) {
+std::array<std::uint8_t, WavHeaderSize> wavHeader(const RecordFormat& f, std::uint32_t dataSize) {
     std::array<std::uint8_t, WavHeaderSize> h{};
     auto tag = [&](int at, const char* s) {
         for (int k = 0; k < 4; ++k) h[at + k] = static_cast<std::uint8_t>(s[k]);
@@ -82,7 +81,8 @@ std::uint64_t recordDataSize(std::string_view text, const MorseTable& morse,
             values += static_cast<std::uint64_t>(blankGapCount(sp.wordSpacingFactor)) * gap;
             continue;
         }
-        for (char e : morse[c]) values += static_cast<std::uint64_t>(e == '-' ? rd.dash : rd.dot) + gap;
+        for (char e : morse[c])
+            values += static_cast<std::uint64_t>(e == '-' ? rd.dash : rd.dot) + gap;
         if (morse.hasCode(c)) values += static_cast<std::uint64_t>(charGapUnits(sp.spacing)) * gap;
     }
     return f.bits == 16 ? 2 * values : values;

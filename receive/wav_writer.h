@@ -34,12 +34,11 @@ struct RecordDurations {
 RecordDurations recordDurations(const ElementDurations& d, const RecordFormat& f);
 
 inline constexpr std::size_t WavHeaderSize = 44;
-std::array<std::uint8_t, WavHeaderSize> wavHeader(const RecordFormat& f,
-                                                  std::uint32_t dataSize);
+std::array<std::uint8_t, WavHeaderSize> wavHeader(const RecordFormat& f, std::uint32_t dataSize);
 
 // The word and character spacing a recording uses.
 struct RecordSpacing {
-    int spacing = 1;            // character spacing (CharGapUnits = 3 x spacing - 1)
+    int spacing = 1;  // character spacing (CharGapUnits = 3 x spacing - 1)
     int wordSpacingFactor = 1;
 };
 

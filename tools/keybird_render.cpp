@@ -25,9 +25,9 @@
 #include "audio/character_fill.h"
 #include "audio/noise.h"
 #include "audio/synthesis.h"
-#include "core/random_int.h"
 #include "core/cp1252.h"
 #include "core/morse.h"
+#include "core/random_int.h"
 #include "core/timing.h"
 #include "receive/wav_writer.h"
 
@@ -107,9 +107,7 @@ struct Options {
     std::optional<int> qsbDepth;
     bool noiseHoldGiven = false;
     std::optional<std::uint32_t> seed;
-    bool bandConditions() const {
-        return noisePosition || qsbDepth || seed || noiseHoldGiven;
-    }
+    bool bandConditions() const { return noisePosition || qsbDepth || seed || noiseHoldGiven; }
 };
 
 Options parse(int argc, char** argv) {
@@ -178,8 +176,9 @@ Options parse(int argc, char** argv) {
                 else if (f == "mono16") o.format.channels = 1, o.format.bits = 16;
                 else if (f == "stereo8") o.format.channels = 2, o.format.bits = 8;
                 else if (f == "stereo16") o.format.channels = 2, o.format.bits = 16;
-                else fail("invalid value '" + f +
-                          "' for --format (expected mono8, mono16, stereo8 or stereo16)");
+                else
+                    fail("invalid value '" + f +
+                         "' for --format (expected mono8, mono16, stereo8 or stereo16)");
                 break;
             }
             case Noise: o.noisePosition = static_cast<int>(parseInt("noise", optarg, 0, 20)); break;
@@ -198,8 +197,7 @@ Options parse(int argc, char** argv) {
                 o.seed = static_cast<std::uint32_t>(parseInt("seed", optarg, 0, 4294967295L));
                 break;
             case 'h': std::cout << kUsage; std::exit(0);
-            case ':':
-                fail(std::string("option '") + argv[optind - 1] + "' needs a value");
+            case ':': fail(std::string("option '") + argv[optind - 1] + "' needs a value");
             default: {
                 // A short option inside a group ("-xo") is only known by optopt.
                 const std::string name = optopt > 0 && optopt < 256
@@ -320,8 +318,7 @@ public:
         random_.seed(o.seed ? *o.seed : kb::clockSeed());
         tables_.setPitch(params.pitch, params.type);
         tables_.setLevelGain(params.levelGain);
-        tables_.setNoise({kb::noiseAmplitudeOfPosition(o.noisePosition.value_or(20)),
-                          o.noiseHold});
+        tables_.setNoise({kb::noiseAmplitudeOfPosition(o.noisePosition.value_or(20)), o.noiseHold});
         if (o.qsbDepth) {
             fading_.depthDb = *o.qsbDepth;
             fading_.startRun(random_, o.timing.speed);

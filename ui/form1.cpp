@@ -117,8 +117,8 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
         portPanel_ = std::make_unique<PortPanel>(*this, *keyer_);
         // A serial line that fails on the keying thread is handled here, on the GUI thread.
         keyer_->setLineFaultNotifier([this] {
-            QMetaObject::invokeMethod(this, [this] { portPanel_->handleLineFault(); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { portPanel_->handleLineFault(); }, Qt::QueuedConnection);
         });
     } else {
         MenuPort->setVisible(false);
@@ -162,7 +162,8 @@ void TForm1::buildLeftColumn(QWidget* column) {
     for (int k = 0; k < 6; ++k) {
         const QByteArray name = "ButtonMsg" + QByteArray::number(k + 1);
         ButtonMsg[k] = named(new QPushButton(QString::number(k + 1), Panel1), name.constData());
-        ButtonMsg[k]->setFixedWidth(ButtonMsg[k]->fontMetrics().horizontalAdvance(QStringLiteral("MM")) + 8);
+        ButtonMsg[k]->setFixedWidth(
+            ButtonMsg[k]->fontMetrics().horizontalAdvance(QStringLiteral("MM")) + 8);
         msgRow->addWidget(ButtonMsg[k]);
         addActivityControl(ButtonMsg[k]);
     }
@@ -199,10 +200,9 @@ void TForm1::buildLeftColumn(QWidget* column) {
     UpDownAmplitude->setValue(DefaultLevelDb);
     EditAmplitude = named(UpDownAmplitude->findChild<QLineEdit*>(), "EditAmplitude");
     EditAmplitude->setReadOnly(true);
-    for (QWidget* w : std::initializer_list<QWidget*>{ButtonReplayText, ButtonPlayFile,
-                                                       ButtonContinueFile, ButtonQuitter,
-                                                       ButtonStop, Label8, UpDownVitesse, Label6,
-                                                       UpDownAmplitude}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             ButtonReplayText, ButtonPlayFile, ButtonContinueFile, ButtonQuitter, ButtonStop,
+             Label8, UpDownVitesse, Label6, UpDownAmplitude}) {
         gc->addWidget(w);
     }
     gc->addStretch();
@@ -218,15 +218,15 @@ void TForm1::buildLeftColumn(QWidget* column) {
     RadioButtonFile = named(new QRadioButton(GroupBoxChoix), "RadioButtonFile");
     RadioButtonQuiz = named(new QRadioButton(GroupBoxChoix), "RadioButtonQuiz");
     RadioButtonMonitor = named(new QRadioButton(GroupBoxChoix), "RadioButtonMonitor");
-    for (QRadioButton* r : {RadioButtonAlphabet, RadioButtonCodeQ, RadioButtonAbrev,
-                            RadioButtonRandom, RadioButtonFile, RadioButtonQuiz,
-                            RadioButtonMonitor}) {
+    for (QRadioButton* r :
+         {RadioButtonAlphabet, RadioButtonCodeQ, RadioButtonAbrev, RadioButtonRandom,
+          RadioButtonFile, RadioButtonQuiz, RadioButtonMonitor}) {
         gch->addWidget(r);
     }
     RadioButtonAlphabet->setChecked(true);
-    for (QRadioButton* r : {RadioButtonAlphabet, RadioButtonCodeQ, RadioButtonAbrev,
-                            RadioButtonRandom, RadioButtonFile, RadioButtonQuiz,
-                            RadioButtonMonitor}) {
+    for (QRadioButton* r :
+         {RadioButtonAlphabet, RadioButtonCodeQ, RadioButtonAbrev, RadioButtonRandom,
+          RadioButtonFile, RadioButtonQuiz, RadioButtonMonitor}) {
         addActivityControl(r);
     }
     right->addWidget(GroupBoxChoix);
@@ -326,8 +326,8 @@ void TForm1::buildMenus() {
     MenuStandby10s = namedAction(this, "MenuStandby10s", "Standby 10s");
     MenuStandby60s = namedAction(this, "MenuStandby60s", "Standby 1mn");
     menuStandby300s = namedAction(this, "menuStandby300s", "Standby 5mn");
-    for (QAction* a : {MenuNoBoucle, MenuStanby1s, MenuStandby10s, MenuStandby60s,
-                       menuStandby300s}) {
+    for (QAction* a :
+         {MenuNoBoucle, MenuStanby1s, MenuStandby10s, MenuStandby60s, menuStandby300s}) {
         a->setCheckable(true);
         loopGroup->addAction(a);
         MenuContinuous->addAction(a);
@@ -374,7 +374,8 @@ void TForm1::wire() {
         d->activateWindow();
     };
     connect(MenuNote, &QAction::triggered, this, [this, showDialog] { showDialog(FormNote); });
-    connect(MenuNoisesettings, &QAction::triggered, this, [this, showDialog] { showDialog(FormNoise); });
+    connect(MenuNoisesettings, &QAction::triggered, this,
+            [this, showDialog] { showDialog(FormNoise); });
     connect(MenuQSBsetting, &QAction::triggered, this, [this, showDialog] { showDialog(FormQSB); });
 }
 

@@ -13,13 +13,12 @@
 #include <vector>
 
 #include "app/main_state.h"
-#include "keying/transmitter.h"
 #include "audio/sound_card_panel.h"
 #include "audio/synthesis.h"
-#include "keying/transmitter.h"
 #include "audio/wave_out.h"
 #include "core/morse.h"
 #include "core/random_int.h"
+#include "keying/transmitter.h"
 #include "ui/texts.h"
 
 class QAction;
@@ -56,15 +55,15 @@ class UiServices;
 
 // Everything the window needs from outside, handed in so tests can use fakes.
 struct FormDevices {
-    WaveOut* waveOut = nullptr;             // required
+    WaveOut* waveOut = nullptr;  // required
     // The transmitter keying and its port panel; nullptr: no transmitter and no panel.
     Keyer* keyer = nullptr;
-    UiServices* ui = nullptr;               // required
-    std::vector<std::string> arguments;     // the command line, program name excluded
+    UiServices* ui = nullptr;            // required
+    std::vector<std::string> arguments;  // the command line, program name excluded
     std::uint32_t randomSeed = 0;
-    std::string settingsPath;               // keybird.dat; empty: none could be found
-    SettingsFileOps* settingsOps = nullptr; // nullptr: the real file calls
-    DeviceLists devices;                    // what the sound-card chooser lists
+    std::string settingsPath;                // keybird.dat; empty: none could be found
+    SettingsFileOps* settingsOps = nullptr;  // nullptr: the real file calls
+    DeviceLists devices;                     // what the sound-card chooser lists
 };
 
 class TForm1 : public QMainWindow {

@@ -40,9 +40,12 @@ void TimingControls::buildSpacingPanel() {
 
 void TimingControls::wire() {
     TForm1& f = f_;
-    QObject::connect(f.UpDownVitesse, &QSpinBox::valueChanged, &f, [this] { UpDownVitesseClick(); });
-    QObject::connect(SpinEditEspace, &QSpinBox::valueChanged, &f, [this] { SpinEditEspaceChange(); });
-    QObject::connect(f.UpDownAmplitude, &QSpinBox::valueChanged, &f, [this] { UpDownAmplitudeClick(); });
+    QObject::connect(f.UpDownVitesse, &QSpinBox::valueChanged, &f,
+                     [this] { UpDownVitesseClick(); });
+    QObject::connect(SpinEditEspace, &QSpinBox::valueChanged, &f,
+                     [this] { SpinEditEspaceChange(); });
+    QObject::connect(f.UpDownAmplitude, &QSpinBox::valueChanged, &f,
+                     [this] { UpDownAmplitudeClick(); });
     for (int k = 0; k < 4; ++k) {
         QObject::connect(f.MenuEspaceMotN[k], &QAction::triggered, &f,
                          [this, k] { MenuEspaceMotClick(k + 1); });
@@ -68,8 +71,8 @@ CharacterSettings TimingControls::characterSettings() const {
 }
 
 void TimingControls::refreshSpeedTexts() {
-    effectiveSpeed_ = kb::effectiveSpeed(f_.UpDownVitesse->value(), SpinEditEspace->value(),
-                                         wordSpacingFactor_);
+    effectiveSpeed_ =
+        kb::effectiveSpeed(f_.UpDownVitesse->value(), SpinEditEspace->value(), wordSpacingFactor_);
     const QString text = QString::fromStdString(realSpeedText(f_.texts().summary, effectiveSpeed_));
     LabelVitesseCorrigee->setText(text);
     f_.UpDownVitesse->setToolTip(text);
@@ -110,11 +113,13 @@ void TimingControls::PoidsClick(int ratio) {
 }
 
 void TimingControls::UpSpeedClick() {
-    if (f_.UpDownVitesse->value() < MaxSpeed) f_.UpDownVitesse->setValue(f_.UpDownVitesse->value() + 1);
+    if (f_.UpDownVitesse->value() < MaxSpeed)
+        f_.UpDownVitesse->setValue(f_.UpDownVitesse->value() + 1);
 }
 
 void TimingControls::DownSpeedClick() {
-    if (f_.UpDownVitesse->value() > MinSpeed) f_.UpDownVitesse->setValue(f_.UpDownVitesse->value() - 1);
+    if (f_.UpDownVitesse->value() > MinSpeed)
+        f_.UpDownVitesse->setValue(f_.UpDownVitesse->value() - 1);
 }
 
 void TimingControls::UpDownAmplitudeClick() {

@@ -23,17 +23,17 @@ public:
     // weight controls.
     explicit TimingControls(TForm1& form);
 
-    void UpDownVitesseClick();    // the speed-change step
-    void SpinEditEspaceChange();  // character spacing
+    void UpDownVitesseClick();            // the speed-change step
+    void SpinEditEspaceChange();          // character spacing
     void MenuEspaceMotClick(int factor);  // word spacing x1..x4
-    void PoidsClick(int ratio);   // weight 3, 4 or 5
+    void PoidsClick(int ratio);           // weight 3, 4 or 5
     void UpSpeedClick();
     void DownSpeedClick();
     void UpDownAmplitudeClick();  // the level-change step
     void UpVolumeClick();
     void DownVolumeClick();
-    void Spacing1Click();         // opens the spacing panel
-    void BitBtnOKEspaceClick();   // closes it
+    void Spacing1Click();        // opens the spacing panel
+    void BitBtnOKEspaceClick();  // closes it
 
     // Recomputes the real speed and refreshes every text built from it.
     void refreshSpeedTexts();

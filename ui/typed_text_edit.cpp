@@ -26,25 +26,18 @@ bool TypedTextEdit::event(QEvent* e) {
 void TypedTextEdit::keyPressEvent(QKeyEvent* e) {
     TypedTextMode& typed = form_.typed();
     switch (e->key()) {
-        case Qt::Key_Escape:
-            typed.EscapeKey();
-            return;
+        case Qt::Key_Escape: typed.EscapeKey(); return;
         case Qt::Key_Up:
         case Qt::Key_Down:
         case Qt::Key_PageUp:
-        case Qt::Key_PageDown:
-            typed.EditcaractereKeyDown(e->key());
-            return;
+        case Qt::Key_PageDown: typed.EditcaractereKeyDown(e->key()); return;
         case Qt::Key_Return:
-        case Qt::Key_Enter:
-            typed.EditCaractereKeyPress(13);
-            return;  // swallowed
+        case Qt::Key_Enter: typed.EditCaractereKeyPress(13); return;  // swallowed
         case Qt::Key_Backspace:
             typed.EditCaractereKeyPress(8);
             QLineEdit::keyPressEvent(e);
             return;
-        default:
-            break;
+        default: break;
     }
     // What the box inserts is what is queued: it inserts no text with Ctrl or Meta held
     // (Alt+key is either a menu key, which never arrives here, or a character).

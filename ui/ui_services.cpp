@@ -19,7 +19,9 @@ bool QtUiServices::confirm(QWidget* parent, const QString& text) {
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-void QtUiServices::beep() { QApplication::beep(); }
+void QtUiServices::beep() {
+    QApplication::beep();
+}
 
 void QtUiServices::terminate() {
     // Queued, so that the handler that asked for it returns first.

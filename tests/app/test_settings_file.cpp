@@ -453,8 +453,8 @@ TEST(SettingsFile, LptAddressText) {
     EXPECT_EQ(lptAddressFromText("[xyzh]"), 0);
     EXPECT_EQ(lptAddressFromText("[D000h]"), 0xD000);  // four digits: a PCI or PCIe card
     EXPECT_EQ(lptAddressFromText("[e800h]"), 0xE800);
-    EXPECT_EQ(lptAddressFromText("[378"), 0x378);      // three, as files have held them
-    EXPECT_EQ(lptAddressFromText("[378hh]"), 0x378);   // nothing after them counts
+    EXPECT_EQ(lptAddressFromText("[378"), 0x378);     // three, as files have held them
+    EXPECT_EQ(lptAddressFromText("[378hh]"), 0x378);  // nothing after them counts
     EXPECT_EQ(lptAddressFromText("[12345h]"), 0);     // five digits: no port has that address
     EXPECT_EQ(lptAddressFromText("[D00xh]"), 0xD00);
 }
@@ -551,12 +551,12 @@ TEST(SettingsFile, LocalCharacterCodeStopsAtTheComment) {
     };
     const Case cases[] = {
         {" \xE9  ..-..  e.g. caf\xE9 - accent", "..-.."},
-        {" \xE9  . . - . .", "..-.."},                // single blanks inside the code
-        {" \xE9   ..-..", "..-.."},                   // one blank more before the code
-        {" \xE9      ..-..  e.g. - .", "..-.."},      // aligned by hand: many more
+        {" \xE9  . . - . .", "..-.."},            // single blanks inside the code
+        {" \xE9   ..-..", "..-.."},               // one blank more before the code
+        {" \xE9      ..-..  e.g. - .", "..-.."},  // aligned by hand: many more
         {" \xE9      ..-..", "..-.."},
-        {" \xE9        ", ""},                        // blanks and nothing else
-        {" \xE9  x ..-..", "..-.."},                  // what is not a dot or dash is passed over
+        {" \xE9        ", ""},        // blanks and nothing else
+        {" \xE9  x ..-..", "..-.."},  // what is not a dot or dash is passed over
     };
     for (const Case& c : cases) EXPECT_EQ(localRowCode(c.row), c.code) << c.row;
     EXPECT_EQ(localRowCharacter(" \xE9  ..-.."), 0xE9);
@@ -690,7 +690,10 @@ TEST(SettingsFile, PresentKeysAreThoseThatGaveAValue) {
         {{"SPEED=fast", "PIN=9", "WORDS=1", "NOTE=high", "DELAY=4.5", "\x02"}, {"\x02"}},
         {{"SPEED=fast", "SPEED=20", "\x02"}, {"SPEED=", "\x02"}},
         {{"MSG=", "SHORTCUT=&", "\x02"}, {"\x02"}},  // lines that take no slot
-        {{"MSG=qrz?", "SHORTCUT=&es", "ADLPT=", "\x01" "abc", "\x02"},
+        {{"MSG=qrz?", "SHORTCUT=&es", "ADLPT=",
+          "\x01"
+          "abc",
+          "\x02"},
          {"MSG=", "SHORTCUT=", "ADLPT=", "\x01", "\x02"}},
         {{"ISOUND=0", "OSOUND=card", "TXDELAY=75", "\x02"}, {"ISOUND=", "TXDELAY=", "\x02"}},
         {{"LEVEL=-3", "", "LOGIC=N", "\x02"}, {"LEVEL="}},  // the empty line ends the reading

@@ -14,9 +14,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <future>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -26,7 +26,7 @@ namespace kb {
 namespace {
 
 class TempDir {
-  public:
+public:
     TempDir() {
         std::string t = "/tmp/keybird-store-XXXXXX";
         path_ = ::mkdtemp(t.data());
@@ -38,7 +38,7 @@ class TempDir {
     const std::string& path() const { return path_; }
     std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
 
-  private:
+private:
     std::string path_;
 };
 
@@ -275,7 +275,7 @@ enum class Step { MakeTemp, Write, ShortWriteThenFull, ZeroWrite, Sync, Chmod, C
 
 // The real calls, except that one step fails as a full disk or an I/O error would.
 class FailingOps : public SettingsFileOps {
-  public:
+public:
     explicit FailingOps(Step step) : step_(step) {}
     int makeTemp(char* t) override {
         if (step_ == Step::MakeTemp) return fail(EACCES);
@@ -307,7 +307,7 @@ class FailingOps : public SettingsFileOps {
     }
     const std::string& tempPath() const { return tempPath_; }
 
-  private:
+private:
     static int fail(int err) {
         errno = err;
         return -1;
@@ -354,8 +354,8 @@ TEST(SettingsStoreSave, KeepingTheOldFileAside) {
         const char* older;  // nullptr: no keybird.dat.bad before
         bool failRename;    // the new file cannot be put in place
         bool saved;
-        const char* dat;    // keybird.dat afterwards
-        const char* bad;    // keybird.dat.bad afterwards; nullptr: none
+        const char* dat;  // keybird.dat afterwards
+        const char* bad;  // keybird.dat.bad afterwards; nullptr: none
     };
     const Case cases[] = {
         {"kept", "not ours", nullptr, false, true, "new", "not ours"},
@@ -365,10 +365,11 @@ TEST(SettingsStoreSave, KeepingTheOldFileAside) {
          nullptr},
     };
     class RenameOnce : public SettingsFileOps {
-      public:
+    public:
         bool failTempRename = false;
         int rename(const char* from, const char* to) override {
-            if (failTempRename && std::string_view(from).find("/.keybird.dat.") != std::string_view::npos) {
+            if (failTempRename &&
+                std::string_view(from).find("/.keybird.dat.") != std::string_view::npos) {
                 errno = EIO;
                 return -1;
             }
@@ -404,7 +405,7 @@ TEST(SettingsStoreSave, AnOldFileThatCannotTakeTheBadNameIsKeptUnderAnother) {
     const std::string path = t / "keybird.dat";
     spit(path, "not ours", 0444);
     class KeepFails : public SettingsFileOps {
-      public:
+    public:
         int rename(const char* from, const char* to) override {
             if (std::string_view(to).ends_with(".bad")) {
                 errno = EACCES;

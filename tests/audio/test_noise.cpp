@@ -79,8 +79,7 @@ TEST(Noise, TheToneCarriesTheTableUnderIt) {
     fillCharacter(f.clean, f.tables.tone(), "-", f.d, 2);
     fillCharacter(f.noisy, f.tables.tone(), "-", f.d, 2, f.noise());
     for (int i = 0; i < f.d.dash; i += 2) {
-        const int expected =
-            std::clamp(f.clean.data()[i] + f.tables.noise()[i], -32767, 32767);
+        const int expected = std::clamp(f.clean.data()[i] + f.tables.noise()[i], -32767, 32767);
         ASSERT_EQ(f.noisy.data()[i], expected) << i;
     }
 }

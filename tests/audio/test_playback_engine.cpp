@@ -20,7 +20,9 @@ using test::FakeWaveOut;
 // Every call the engine makes on its host, in order, as short words.
 class FakeHost : public PlaybackHost {
 public:
-    void showPlaying(bool playing) override { log.push_back(playing ? "stop shown" : "quit shown"); }
+    void showPlaying(bool playing) override {
+        log.push_back(playing ? "stop shown" : "quit shown");
+    }
     void beforeCharacter() override { ++highlights; }
     MaskState& mask() override { return maskState; }
     bool fileText() const override { return false; }
@@ -29,9 +31,7 @@ public:
     void startSilentClock(int intervalMs) override { silentClock = intervalMs; }
     void stopSilentClock() override { silentClock = 0; }
     void textEnded() override { ++ends; }
-    void deviceError(int result, DeviceStep step) override {
-        errors.push_back({result, step});
-    }
+    void deviceError(int result, DeviceStep step) override { errors.push_back({result, step}); }
     void fatalDeviceError(int result) override { fatal.push_back(result); }
     void releaseMonitorInput() override { log.push_back("monitor released"); }
 
@@ -94,7 +94,7 @@ protected:
 TEST_F(EngineTest, CharactersPlayInOrderOneBufferAtATime) {
     queue("ab");
     engine.start();
-    queue("c");  // typed while "a" sounds
+    queue("c");      // typed while "a" sounds
     engine.start();  // busy: changes nothing
     ASSERT_EQ(wave.writes.size(), 1u);
     EXPECT_FALSE(engine.readyForNext());
@@ -131,9 +131,9 @@ TEST_F(EngineTest, EachCharacterTakesTheSettingsOfItsOwnStartStep) {
     groupEnd.gapKind = CharGapKind::GroupEnd;
     groupEnd.wordSpacingFactor = 3;
     const Case cases[] = {
-        {"default", {}, 'e', "."},          {"faster and wider", fast, 'e', "."},
-        {"weight 5", heavy, 'a', ".-"},     {"blank at word factor 2", heavy, ' ', ""},
-        {"quiz gap", quiz, 'n', "-."},      {"group end", groupEnd, 't', "-"},
+        {"default", {}, 'e', "."},      {"faster and wider", fast, 'e', "."},
+        {"weight 5", heavy, 'a', ".-"}, {"blank at word factor 2", heavy, ' ', ""},
+        {"quiz gap", quiz, 'n', "-."},  {"group end", groupEnd, 't', "-"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -214,8 +214,8 @@ TEST_F(EngineTest, KeyingStartsJustBeforeTheSoundAndIsDisarmedAtEachCompletion) 
     EXPECT_EQ(engine.keyingSchedule().steps[0], engine.keyingSchedule().dotMs);
     wave.completeAll();
     // The blank is never keyed, but its completion disarms like any other.
-    EXPECT_EQ(keying.calls, (std::vector<std::string>{"start 2", "disarm", "disarm", "start 4",
-                                                      "disarm"}));
+    EXPECT_EQ(keying.calls,
+              (std::vector<std::string>{"start 2", "disarm", "disarm", "start 4", "disarm"}));
 }
 
 // With noise on, each character's filler completes after the next character started:
@@ -243,8 +243,11 @@ TEST_F(EngineTest, SilentModePacesAKeyedCharacterByItsOwnLength) {
         char character;
         int ms;  // at 12 wpm a dot or an element gap lasts 94.5 ms
     };
-    const Case cases[] = {{false, 'e', 500}, {false, '0', 500}, {true, 'e', 378},
-                          {true, '0', 2079}, {true, ' ', 283}};
+    const Case cases[] = {{false, 'e', 500},
+                          {false, '0', 500},
+                          {true, 'e', 378},
+                          {true, '0', 2079},
+                          {true, ' ', 283}};
     for (const Case& c : cases) {
         keying.active = c.keyed;
         queue(std::string(1, c.character));

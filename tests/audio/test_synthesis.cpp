@@ -94,7 +94,7 @@ TEST(SoundTables, PitchChangeRebuilds) {
 }
 
 class Fill : public testing::Test {
-  protected:
+protected:
     Fill() : buffer(std::make_unique<CharBuffer>()) { tone.rebuild(ToneParams{}); }
 
     // Poison the buffer so that every value the fill should write is seen to be written.

@@ -37,7 +37,6 @@ namespace {
 
 using namespace kb;
 
-
 struct Args {
     std::string mode;
     std::map<std::string, std::string> opts;

@@ -60,7 +60,7 @@ void PrintTo(const DecodeCase& c, std::ostream* os) {
 }
 
 class MultimonDecode : public testing::TestWithParam<DecodeCase> {
-  protected:
+protected:
     test::TempDir dir;
 };
 

@@ -96,8 +96,7 @@ TEST_F(PpdevTest, AFailedOpenStaysTheReasonThroughLaterAccesses) {
 
     lpt.EnablePorts(0x3BC, 0x3BC);
     lpt.Outport(0x3BE, 0x04);
-    EXPECT_NE(lpt.GetLastState().find("no parallel port has that base address"),
-              std::string::npos)
+    EXPECT_NE(lpt.GetLastState().find("no parallel port has that base address"), std::string::npos)
         << lpt.GetLastState();
     EXPECT_EQ(lpt.GetLastState().find("parport1"), std::string::npos) << "no device was tried";
 }

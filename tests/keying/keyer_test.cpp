@@ -571,13 +571,14 @@ TEST_P(TimerEdgeTest, DisarmBeforeTheFirstStepKeysNothing) {
     EXPECT_FALSE(timer.pending());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Schedules, TimerEdgeTest,
-    ::testing::Values(EdgeCase{"E", {94, 0}, 1, {0, 94}},
-                      EdgeCase{"N", {283, -94, 94, 0}, 2, {0, 283, 94, 94}},
-                      EdgeCase{"Four", {94, -94, 94, -94, 94, -94, 94, -94, 283, 0}, 5,
-                               {0, 94, 94, 94, 94, 94, 94, 94, 94, 283}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Schedules, TimerEdgeTest,
+                         ::testing::Values(EdgeCase{"E", {94, 0}, 1, {0, 94}},
+                                           EdgeCase{"N", {283, -94, 94, 0}, 2, {0, 283, 94, 94}},
+                                           EdgeCase{"Four",
+                                                    {94, -94, 94, -94, 94, -94, 94, -94, 283, 0},
+                                                    5,
+                                                    {0, 94, 94, 94, 94, 94, 94, 94, 94, 283}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(KeyerTest, FirstKeyDownFailingOnTheTimerIsAFaultLikeAnyOther) {
     int notified = 0;

@@ -45,18 +45,10 @@ TEST_P(TimerRuleTest, SaysWhatToDoWithThePendingEvent) {
     p.setEnabled(c.enabledBefore);
     Effect e;
     switch (c.op) {
-        case Op::Enable:
-            e = p.setEnabled(true);
-            break;
-        case Op::Disable:
-            e = p.setEnabled(false);
-            break;
-        case Op::Interval:
-            e = p.setInterval(c.value);
-            break;
-        case Op::Mode:
-            e = p.setMode(static_cast<TTIMERMode>(c.value));
-            break;
+        case Op::Enable: e = p.setEnabled(true); break;
+        case Op::Disable: e = p.setEnabled(false); break;
+        case Op::Interval: e = p.setInterval(c.value); break;
+        case Op::Mode: e = p.setMode(static_cast<TTIMERMode>(c.value)); break;
         case Op::AtOnce:
             e = p.startAtOnce();
             EXPECT_TRUE(p.enabled());

@@ -35,14 +35,14 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, LptAddressTextTest,
     ::testing::Values(AddressCase{"[278h]", 0x278}, AddressCase{"[3BCh]", 0x3BC},
                       AddressCase{"[3bch]", 0x3BC}, AddressCase{"[000h]", 0},
-                      AddressCase{"[27h]", -1},    // two digits, as while typing
+                      AddressCase{"[27h]", -1},        // two digits, as while typing
                       AddressCase{"[D000h]", 0xD000},  // a PCIe card
                       AddressCase{"[e800h]", 0xE800}, AddressCase{"[0378h]", 0x378},
                       AddressCase{"[D0000h]", -1},  // five digits
                       AddressCase{"[D00Gh]", -1}, AddressCase{"[D000h", -1},
-                      AddressCase{"[27Gh]", -1},   // not hex
-                      AddressCase{"[ 78h]", -1},   // blank is no digit
-                      AddressCase{"[278H]", -1},   // the edit writes a lower-case h
+                      AddressCase{"[27Gh]", -1},  // not hex
+                      AddressCase{"[ 78h]", -1},  // blank is no digit
+                      AddressCase{"[278H]", -1},  // the edit writes a lower-case h
                       AddressCase{"(278h]", -1}, AddressCase{"[278h)", -1}, AddressCase{"", -1},
                       AddressCase{"278", -1}));
 
@@ -81,13 +81,13 @@ TEST(TxDelay, StoredValueSelectsTheNearestItem) {
         int index;
     };
     const Case cases[] = {
-        {50, 0},  {100, 1}, {150, 2}, {200, 3}, {250, 4},
-        {75, 0},                  // half an item above the first: 0.5 goes to the even 0
-        {125, 2},                 // 1.5 goes to the even 2
-        {175, 2},                 // 2.5 to 2 as well
-        {225, 4},                 // 3.5 to 4
-        {110, 1}, {140, 2},       // 1.2 and 1.8
-        {300, 4},                 // above 250: "250 ms"
+        {50, 0},  {100, 1}, {150, 2},
+        {200, 3}, {250, 4}, {75, 0},  // half an item above the first: 0.5 goes to the even 0
+        {125, 2},                     // 1.5 goes to the even 2
+        {175, 2},                     // 2.5 to 2 as well
+        {225, 4},                     // 3.5 to 4
+        {110, 1}, {140, 2},           // 1.2 and 1.8
+        {300, 4},                     // above 250: "250 ms"
         {10, 0},  // below 25 would select nothing and the delay would never fire
         {0, 0},   {-40, 0},
     };

@@ -3,6 +3,7 @@
 // continuous replay's standby can be left for good, and a lost or changed sound device
 // never leaves the window waiting.
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
@@ -12,7 +13,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 
@@ -30,7 +30,9 @@ struct Scenario {
     bool idle;            // Quit shown, the box editable, no standby armed
 };
 
-void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
+void PrintTo(const Scenario& s, std::ostream* os) {
+    *os << s.name;
+}
 
 class PlayControlTest : public test::WindowTest, public testing::WithParamInterface<Scenario> {
 protected:
@@ -174,7 +176,9 @@ TEST_F(PlayControlTest, ALostDeviceIsOpenedAgainByTheNextPlayAction) {
     ASSERT_TRUE(idle());
 
     wave->openResult = -9985;  // the sound server is still down
-    const auto opens = [&] { return std::count(wave->calls.begin(), wave->calls.end(), "open -1"); };
+    const auto opens = [&] {
+        return std::count(wave->calls.begin(), wave->calls.end(), "open -1");
+    };
     const auto before = opens();
     run("b");
     engine().silentTick();

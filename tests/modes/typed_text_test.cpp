@@ -1,6 +1,7 @@
 // The typed-text mode through the window: live typing, Backspace, delayed play, replay
 // and resume with the highlight, continuous replay, Clear and shortcut keys.
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
@@ -9,7 +10,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 #include "modes/typed_text.h"
 #include "support/window_harness.h"
@@ -29,7 +29,7 @@ protected:
 
 TEST_F(TypedTextTest, TwoCharactersTypedQuicklyPlayInOrderNoneLostOrDoubled) {
     type("ab");
-    EXPECT_EQ(pending(), "b");  // "a" sounds
+    EXPECT_EQ(pending(), "b");           // "a" sounds
     ASSERT_EQ(wave->writes.size(), 1u);  // only one buffer is ever with the device
     EXPECT_FALSE(form->ButtonStop->isHidden());
     EXPECT_EQ(wave->completeAll(), 2);

@@ -95,7 +95,7 @@ TEST(RecordDurations, FramesTimesChannelsWithTheRemainderDroppedAt11025) {
 }
 
 class Recording : public testing::Test {
-  protected:
+protected:
     Recording() { tone.rebuild(ToneParams{}); }
 
     std::vector<std::uint8_t> render(const std::string& text, const RecordFormat& f,

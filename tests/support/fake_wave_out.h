@@ -77,7 +77,8 @@ public:
     std::vector<std::int16_t> toneStream() const {
         std::vector<std::int16_t> all;
         for (const Write& w : writes) {
-            if (w.buffer == WaveBuffer::Tone) all.insert(all.end(), w.values.begin(), w.values.end());
+            if (w.buffer == WaveBuffer::Tone)
+                all.insert(all.end(), w.values.begin(), w.values.end());
         }
         return all;
     }

@@ -3,10 +3,10 @@
 // completes buffers on command, recorded message boxes, and optionally a keyer on fake
 // lines and a keybird.dat of the test's own in a private folder.
 
-#include <QApplication>
-#include <QTest>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <QApplication>
+#include <QTest>
 
 #include <filesystem>
 #include <fstream>
@@ -39,7 +39,7 @@ struct WindowOptions {
     int deviceCount = -1;  // with a count, device numbers beyond it fail to open
     DeviceLists devices;
     std::uint32_t randomSeed = 0;
-    bool show = false;     // shown and active, for tests that type into it
+    bool show = false;  // shown and active, for tests that type into it
 };
 
 class WindowTest : public ::testing::Test {
@@ -95,9 +95,9 @@ protected:
 
     // The program's own default keybird.dat with some keys' values replaced.
     static std::string defaultsWith(const std::vector<std::pair<std::string, std::string>>& keys) {
-        std::ifstream in(std::filesystem::path(KEYBIRD_SOURCE_DIR) /
-                             "fuzz/corpus/settings/default.dat",
-                         std::ios::binary);
+        std::ifstream in(
+            std::filesystem::path(KEYBIRD_SOURCE_DIR) / "fuzz/corpus/settings/default.dat",
+            std::ios::binary);
         std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         for (const auto& [key, value] : keys) {
             const std::size_t at = bytes.find(key);
@@ -132,9 +132,7 @@ protected:
         for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
         return all;
     }
-    void type(const char* text) {
-        QTest::keyClicks(form->Editcaractere, QString::fromUtf8(text));
-    }
+    void type(const char* text) { QTest::keyClicks(form->Editcaractere, QString::fromUtf8(text)); }
 
     PlayControl& play() { return form->play(); }
     PlaybackEngine& engine() { return form->play().engine(); }

@@ -87,7 +87,7 @@ inline ProcessResult runProcess(const std::vector<std::string>& argv,
 
 // A fresh directory under the system's temporary folder, removed with everything in it.
 class TempDir {
-  public:
+public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "keybird_test_XXXXXX");
         if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
@@ -111,7 +111,7 @@ class TempDir {
         return names;
     }
 
-  private:
+private:
     std::filesystem::path path_;
 };
 

@@ -15,8 +15,8 @@ class BandConditions : public testing::Test {
 protected:
     std::string render(std::vector<std::string> args, const std::string& name) {
         const std::string path = (dir.path() / name).string();
-        args.insert(args.begin(), {KEYBIRD_RENDER_BIN, "-o", path, "--format", "mono16",
-                                   "--wpm", "20"});
+        args.insert(args.begin(),
+                    {KEYBIRD_RENDER_BIN, "-o", path, "--format", "mono16", "--wpm", "20"});
         args.push_back("cq de n0call 73");
         const test::ProcessResult r = test::runProcess(args, {"", std::nullopt, dir.path()});
         EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -64,7 +64,8 @@ TEST_F(BandConditions, NoiseFillsTheGapsAndTheBandwidthSetsItsHold) {
     EXPECT_EQ(rms(clean, 0.175, 0.22), 0.0);
     EXPECT_GT(rms(noisy, 0.175, 0.22), 5000.0);
 
-    const std::string narrow = render({"--noise", "0", "--noise-bw", "1.3", "--seed", "1"}, "n.wav");
+    const std::string narrow =
+        render({"--noise", "0", "--noise-bw", "1.3", "--seed", "1"}, "n.wav");
     const std::string wide = render({"--noise", "0", "--noise-bw", "10", "--seed", "1"}, "w.wav");
     auto changes = [](const std::string& f) {
         int n = 0;
@@ -101,9 +102,11 @@ TEST_F(BandConditions, FadingLowersSomeCharacters) {
 }
 
 TEST_F(BandConditions, BadValuesAreRefused) {
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--noise", "21"}, {"--noise-bw", "3"}, {"--qsb", "-1"},
-          {"--seed", "x"}, {"--seed", "4294967296"}}) {
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--noise", "21"},
+                                                {"--noise-bw", "3"},
+                                                {"--qsb", "-1"},
+                                                {"--seed", "x"},
+                                                {"--seed", "4294967296"}}) {
         std::vector<std::string> args = {KEYBIRD_RENDER_BIN, "-o",
                                          (dir.path() / "bad.wav").string()};
         args.insert(args.end(), bad.begin(), bad.end());

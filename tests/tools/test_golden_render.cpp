@@ -27,7 +27,7 @@ void PrintTo(const GoldenRender& c, std::ostream* os) {
 }
 
 class RenderGolden : public testing::TestWithParam<GoldenRender> {
-  protected:
+protected:
     test::TempDir dir;
 };
 

@@ -31,7 +31,7 @@ std::uint16_t le16(const std::string& s, std::size_t at) {
 }
 
 class Render : public testing::Test {
-  protected:
+protected:
     ProcessResult run(std::vector<std::string> args, const std::string& input = "",
                       std::optional<rlim_t> fileSizeLimit = std::nullopt) {
         args.insert(args.begin(), KEYBIRD_RENDER_BIN);

@@ -113,7 +113,7 @@ void fire(QTimer* timer) {
 // The fake sound device, reporting before and after each call so that the transcript
 // keeps the calls in their true place among the keying records.
 class RecordingWaveOut : public test::FakeWaveOut {
-  public:
+public:
     std::function<void()> onCall;
     int open(int device) override {
         return around([&] { return FakeWaveOut::open(device); });
@@ -128,7 +128,7 @@ class RecordingWaveOut : public test::FakeWaveOut {
         return around([&] { return FakeWaveOut::write(which, data, values); });
     }
 
-  private:
+private:
     int around(const std::function<int()>& call) {
         if (onCall) onCall();
         const int r = call();
@@ -138,7 +138,7 @@ class RecordingWaveOut : public test::FakeWaveOut {
 };
 
 class GoldenSession : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         lpt.setAddress(1, 0x378);
         lpt.setAddress(2, 0x278);
@@ -195,8 +195,9 @@ class GoldenSession : public ::testing::Test {
     // two sound calls the keying records are listed by device (lines, LPT, timer).
     void act(const std::string& label, const std::function<void()>& action) {
         const std::int64_t now = clock.nowNs();
-        log += "@" + std::to_string(now / 1'000'000) + "." +
-               std::to_string(now / 1000 % 1000 + 1000).substr(1) + " " + label + "\n";
+        log.append("@").append(std::to_string(now / 1'000'000)).append(".");
+        log.append(std::to_string(now / 1000 % 1000 + 1000).substr(1)).append(" ");
+        log.append(label).append("\n");
         action();
         drain();
     }
@@ -261,12 +262,16 @@ class GoldenSession : public ::testing::Test {
                 if (buffers-- == 0) return;
                 clock.set(std::max(clock.nowNs(), soundEnd));
                 act("sound done", [this] { wave.completeNext(); });
-            } else if (form->findChild<QTimer*>(QStringLiteral("Timer1"))->isActive()) {  // silent mode's stand-in for the device
+            } else if (form->findChild<QTimer*>(QStringLiteral("Timer1"))
+                           ->isActive()) {  // silent mode's stand-in for the device
                 clock.advanceMs(form->findChild<QTimer*>(QStringLiteral("Timer1"))->interval());
-                act("silent tick", [this] { fire(form->findChild<QTimer*>(QStringLiteral("Timer1"))); });
+                act("silent tick",
+                    [this] { fire(form->findChild<QTimer*>(QStringLiteral("Timer1"))); });
             } else if (form->findChild<QTimer*>(QStringLiteral("TimerTXDelay"))->isActive()) {
-                clock.advanceMs(form->findChild<QTimer*>(QStringLiteral("TimerTXDelay"))->interval());
-                act("TX delay over", [this] { fire(form->findChild<QTimer*>(QStringLiteral("TimerTXDelay"))); });
+                clock.advanceMs(
+                    form->findChild<QTimer*>(QStringLiteral("TimerTXDelay"))->interval());
+                act("TX delay over",
+                    [this] { fire(form->findChild<QTimer*>(QStringLiteral("TimerTXDelay"))); });
             } else {
                 return;
             }
@@ -354,7 +359,8 @@ TEST_F(GoldenSession, SoundOfAScriptedSessionIsUnchanged) {
     act("continuous replay, standby 1 s", [&] { form->MenuStanby1s->trigger(); });
     act("replay", [&] { form->ButtonReplayText->click(); });
     play();
-    act("the standby is over", [&] { fire(form->findChild<QTimer*>(QStringLiteral("TimerBoucle"))); });
+    act("the standby is over",
+        [&] { fire(form->findChild<QTimer*>(QStringLiteral("TimerBoucle"))); });
     play(3);
     act("Escape stops", [&] { key(Qt::Key_Escape); });
     play();

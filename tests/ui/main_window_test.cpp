@@ -1,6 +1,7 @@
 // The main window driven through its widgets, with a fake sound device: its start state,
 // the timing controls, the play control's device handling and the ways out.
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QFrame>
 #include <QLabel>
@@ -11,7 +12,6 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "support/window_harness.h"
 
@@ -56,7 +56,8 @@ TEST_F(MainWindowTest, StartsWithTheClassicStateAndCaption) {
     EXPECT_FALSE(play().TimerBoucle->isActive());
     EXPECT_FALSE(play().TimerTXDelay->isActive());
     // The controllers' widgets are found by name like the window's own.
-    EXPECT_EQ(form->findChild<QSpinBox*>(QStringLiteral("SpinEditEspace")), timing().SpinEditEspace);
+    EXPECT_EQ(form->findChild<QSpinBox*>(QStringLiteral("SpinEditEspace")),
+              timing().SpinEditEspace);
     EXPECT_EQ(form->findChild<QTimer*>(QStringLiteral("Timer1")), play().Timer1);
 }
 
@@ -142,7 +143,8 @@ TEST_F(MainWindowTest, NoticesFromElsewhereOrForTheFillerDoNotAdvanceTheText) {
 TEST_F(MainWindowTest, SilentModePacesEachCharacterAt500Ms) {
     create(shown({}, -9996));
     ASSERT_EQ(ui.errors.size(), 1);
-    EXPECT_TRUE(ui.errors[0].startsWith(QStringLiteral("Err -9996 : Can't open the sound card !\n")));
+    EXPECT_TRUE(
+        ui.errors[0].startsWith(QStringLiteral("Err -9996 : Can't open the sound card !\n")));
     EXPECT_TRUE(engine().silentMode());
     type("ab");
     EXPECT_TRUE(wave->calls.size() == 1);  // only the failed open: no device call at all

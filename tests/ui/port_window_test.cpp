@@ -1,6 +1,7 @@
 // The port panel and the transmitter keying as the main window drives them, with fake
 // serial lines, a fake parallel port and a keying timer fired by hand.
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QCheckBox>
 #include <QFrame>
@@ -10,7 +11,6 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -95,7 +95,7 @@ TEST_F(PortWindowTest, PttOnDtrCwOnRtsKeysTheCharacterAfterTheTxDelay) {
     form->MenuPort->trigger();
     port().CheckBoxPTTRTS->click();  // PTT on DTR only
     EXPECT_TRUE(port().CheckBoxCWRTS->isEnabled());
-    port().CheckBoxCWRTS->click();   // CW on RTS
+    port().CheckBoxCWRTS->click();  // CW on RTS
     EXPECT_FALSE(port().CheckBoxPTTRTS->isEnabled()) << "a line serves one purpose";
     port().RadioGroupTXDelay->clickItem(4);
     port().RadioGroupCOM->clickItem(1);
@@ -118,7 +118,7 @@ TEST_F(PortWindowTest, PttOnDtrCwOnRtsKeysTheCharacterAfterTheTxDelay) {
     timer.fire();
     EXPECT_EQ(lines.events(), (std::vector<std::string>{"DTR+", "RTS+"}));  // key down
     EXPECT_EQ(timer.pendingInterval(), 94);  // the dot at 12 wpm: 2083 frames
-    timer.fire();  // "E" ends: key up, no more steps
+    timer.fire();                            // "E" ends: key up, no more steps
     EXPECT_EQ(lines.events().back(), "RTS-");
     EXPECT_FALSE(timer.pending());
 
@@ -251,11 +251,11 @@ TEST_F(PortWindowTest, AnAdapterPulledWhileKeyingStopsKeyingAndSaysSo) {
     play().TimerTXDelayTimer();
     timer.fire();  // key down
     lines.failLinesWith(EIO);
-    timer.fire();  // the step fails on the "timer thread"
+    timer.fire();                       // the step fails on the "timer thread"
     QCoreApplication::processEvents();  // the fault reaches the window
     ASSERT_EQ(ui.warnings.size(), 1);
-    EXPECT_TRUE(ui.warnings[0].startsWith(
-        QStringLiteral("Error COM\n/dev/ttyS0: Input/output error\n")));
+    EXPECT_TRUE(
+        ui.warnings[0].startsWith(QStringLiteral("Error COM\n/dev/ttyS0: Input/output error\n")));
     EXPECT_EQ(port().RadioGroupCOM->ItemIndex(), 0);
     EXPECT_FALSE(lampOn());
     // The text plays on without keying.
@@ -302,9 +302,15 @@ TEST_F(PortWindowTest, TheCom2SwitchOpensCom2) {
 }
 
 TEST_F(PortWindowTest, StoredPortKeysApplyAndComeBackAtExit) {
-    const std::string file = defaultsWith({{"COM=", "1"}, {"PTT=", "1"}, {"CW=", "2"},
-                                           {"TXDELAY=", "250"}, {"LPT=", "2"}, {"ADLPT=", "[2BCh]"},
-                                           {"PIN=", "2"}, {"LOGIC=", "N"}, {"OSOUND=", "-1\r\nCOMDEV1=/dev/ttyUSB0"}});
+    const std::string file = defaultsWith({{"COM=", "1"},
+                                           {"PTT=", "1"},
+                                           {"CW=", "2"},
+                                           {"TXDELAY=", "250"},
+                                           {"LPT=", "2"},
+                                           {"ADLPT=", "[2BCh]"},
+                                           {"PIN=", "2"},
+                                           {"LOGIC=", "N"},
+                                           {"OSOUND=", "-1\r\nCOMDEV1=/dev/ttyUSB0"}});
     create({}, file);
     EXPECT_EQ(lines.openedPath(), "/dev/ttyUSB0");
     EXPECT_EQ(keyer->PttLineMask(), LineDtr);

@@ -3,6 +3,9 @@
 // the file the program leaves behind; then the panels' round trips, where what a panel
 // shows, confirmed unchanged, must keep what the file stored.
 
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -13,9 +16,6 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -134,9 +134,9 @@ struct FileCase {
     // keybird.dat after the window is closed, from the file it started with; nullptr: not
     // looked at.
     std::function<std::string(const std::string& input)> written{};
-    bool keptAside = false;    // the input is found as keybird.dat.bad, byte for byte
-    bool lptRefuses = false;   // the parallel port refuses access
-    std::string olderKept{};   // a keybird.dat.bad already there
+    bool keptAside = false;   // the input is found as keybird.dat.bad, byte for byte
+    bool lptRefuses = false;  // the parallel port refuses access
+    std::string olderKept{};  // a keybird.dat.bad already there
 };
 
 const auto unchanged = [](const std::string& input) { return input; };
@@ -371,7 +371,8 @@ TEST_F(SettingsCasesTest, AnUnreadableFileIsKeptAsideNotOverwritten) {
 // value; what is typed and chosen in a panel comes back whole after a restart.
 TEST_F(SettingsCasesTest, PanelRoundTrips) {
     // The sound card: stored devices are shown under "I choose" and survive OK.
-    const std::string devices = SettingsCasesTest::defaultsWith({{"ISOUND=", "0"}, {"OSOUND=", "1"}});
+    const std::string devices =
+        SettingsCasesTest::defaultsWith({{"ISOUND=", "0"}, {"OSOUND=", "1"}});
     std::ofstream(settingsPath(), std::ios::binary) << devices;
     start();
     form->MenuSoundCard->trigger();
@@ -399,8 +400,9 @@ TEST_F(SettingsCasesTest, PanelRoundTrips) {
     port().RadioGroupTXDelay->clickItem(2);
     form->close();
     const std::string saved = readFile(settingsPath());
-    EXPECT_EQ(saved, SettingsCasesTest::defaultsWith(
-                         {{"TXDELAY=", "150"}, {"LPT=", "1"}, {"ADLPT=", "[D000h]"}, {"LOGIC=", "N"}}));
+    EXPECT_EQ(saved,
+              SettingsCasesTest::defaultsWith(
+                  {{"TXDELAY=", "150"}, {"LPT=", "1"}, {"ADLPT=", "[D000h]"}, {"LOGIC=", "N"}}));
     start();
     EXPECT_EQ(port().EditLPT[0]->text(), QStringLiteral("[D000h]"));
     EXPECT_EQ(keyer->LptBaseAddress(), 0xD000);
@@ -423,9 +425,11 @@ TEST_F(SettingsCasesTest, PanelRoundTrips) {
     EXPECT_TRUE(lines.rts());
     EXPECT_EQ(port().RadioGroupCOM->ItemIndex(), 1);
     form->close();
-    EXPECT_EQ(readFile(settingsPath()),
-              SettingsCasesTest::defaultsWith({{"COM=", "1"}, {"TXDELAY=", "150"}, {"LPT=", "1"},
-                                              {"ADLPT=", "[D000h]"}, {"LOGIC=", "N"}}));
+    EXPECT_EQ(readFile(settingsPath()), SettingsCasesTest::defaultsWith({{"COM=", "1"},
+                                                                         {"TXDELAY=", "150"},
+                                                                         {"LPT=", "1"},
+                                                                         {"ADLPT=", "[D000h]"},
+                                                                         {"LOGIC=", "N"}}));
     EXPECT_TRUE(ui.warnings.isEmpty()) << ui.warnings.join('|').toStdString();
 }
 

@@ -1,13 +1,13 @@
 // keybird.dat through the running program: read while the window is created, applied to
 // the controls, and written back at each way out, byte for byte, never lost on failure.
 
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -81,8 +81,8 @@ TEST_F(SettingsWindowTest, StoredValuesReachTheControls) {
     EXPECT_EQ(form->UpDownAmplitude->value(), -6);
     EXPECT_EQ(form->soundTables().params().levelGain, levelGain(-6));
     EXPECT_EQ(timing().LabelVitesseCorrigee->text(),
-              QStringLiteral("Real speed (wpm) = %1").arg(QString::fromStdString(
-                  formatOneDecimal(effectiveSpeed(18, 2, 2)))));
+              QStringLiteral("Real speed (wpm) = %1")
+                  .arg(QString::fromStdString(formatOneDecimal(effectiveSpeed(18, 2, 2)))));
 }
 
 TEST_F(SettingsWindowTest, EachWayOutWritesTheChangedValuesAndKeepsEverythingElse) {
@@ -130,7 +130,8 @@ TEST_F(SettingsWindowTest, WithoutAFileTheDefaultsApplyAndOneIsWritten) {
     EXPECT_EQ(timing().SpinEditEspace->value(), 1);
     form->close();
     const std::string written = readFile(path);
-    EXPECT_TRUE(written.starts_with("SPEED=12\r\nSPACE=1\r\nSPACEW=1\r\nLANGUAGE=E\r\nLEVEL=-9\r\n"));
+    EXPECT_TRUE(
+        written.starts_with("SPEED=12\r\nSPACE=1\r\nSPACEW=1\r\nLANGUAGE=E\r\nLEVEL=-9\r\n"));
 }
 
 }  // namespace

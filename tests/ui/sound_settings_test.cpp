@@ -1,6 +1,7 @@
 // Pitch, noise and fading dialogs, the examination preset and the sound-card panel, with
 // a fake sound device.
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,7 +13,6 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -156,7 +156,8 @@ TEST_F(SoundSettingsTest, AStoredDeviceThatNoLongerExistsGivesSilentModeNotACras
     create(defaultsWith("OSOUND=", "5"));
     EXPECT_TRUE(engine().silentMode());
     ASSERT_EQ(ui.errors.size(), 1);
-    EXPECT_TRUE(ui.errors[0].startsWith(QStringLiteral("Err -9996 : Can't open the sound card !\n")));
+    EXPECT_TRUE(
+        ui.errors[0].startsWith(QStringLiteral("Err -9996 : Can't open the sound card !\n")));
     form->MenuSoundCard->trigger();
     EXPECT_EQ(card().ComboBoxChoixOut->currentIndex(), -1);
 
