@@ -23,8 +23,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Keybird"));
 
-    // One PortAudio session for the program's life: the devices are scanned once, not at
-    // every reopening of the output.
+    // One PortAudio session for the program's life: the devices are scanned at start-up
+    // and when the sound-card panel opens, not at every reopening of the output.
     kb::PortAudioSession audioSession;
     kb::PortAudioWaveOut waveOut;
     kb::WaveOutNotifier notifier(waveOut);
@@ -40,7 +40,11 @@ int main(int argc, char** argv) {
     devices.ui = &ui;
     devices.keyer = &keyer;
     devices.randomSeed = kb::clockSeed();
-    devices.devices = {&kb::inputDeviceNames, &kb::outputDeviceNames};
+    // PortAudio scans again only with no stream held; an idle output lets go of its own.
+    devices.devices = {&kb::inputDeviceNames, &kb::outputDeviceNames, [&waveOut] {
+                           waveOut.releaseIdleStream();
+                           kb::rescanDevices();
+                       }};
     for (int k = 1; k < argc; ++k) devices.arguments.emplace_back(argv[k]);
     std::string why;
     const std::string folder =

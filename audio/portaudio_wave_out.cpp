@@ -50,6 +50,7 @@ int OutputQueue::queueOrder(const Order& order) {
     // Orders waiting never exceed the outstanding buffers, so this cannot fail.
     if (!orders_.push(order)) return paInternalError;
     ++outstanding_;
+    ++ordersWritten_;
     return paNoError;
 }
 
@@ -77,6 +78,10 @@ void OutputQueue::clear() {
     clearSignal();
     failed_.store(false, std::memory_order_relaxed);
     outstanding_ = 0;
+    ordersWritten_ = 0;
+    ordersTaken_ = 0;
+    prepareForStart();
+    startSilenceLeft_ = 0;
     itemHead_ = 0;
     itemCount_ = 0;
     framesOut_ = 0;
@@ -87,11 +92,44 @@ void OutputQueue::clear() {
     underflows_.store(0, std::memory_order_relaxed);
 }
 
+void OutputQueue::prepareForStart() {
+    startSilenceLeft_ = startSilenceValues_;
+    drainedAfterOrders_.store(ordersTaken_, std::memory_order_relaxed);
+    quietFrames_ = 0;
+    idleSignalled_ = false;
+    idleAfterOrders_.store(NotIdle, std::memory_order_relaxed);
+}
+
 void OutputQueue::post(const Notice& n) noexcept {
     // Cannot be full: see NoticeCapacity.
     notices_.push(n);
+    signal();
+}
+
+void OutputQueue::signal() noexcept {
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t put = ::write(eventFd_, &one, sizeof one);
+}
+
+void OutputQueue::countQuiet(bool tookOrders, std::int64_t silentFrames) noexcept {
+    drainedAfterOrders_.store(itemCount_ > 0 ? NotIdle : ordersTaken_, std::memory_order_release);
+    // New sound ends the quiet stretch even when it was all copied out in this callback.
+    if (itemCount_ > 0 || tookOrders) {
+        quietFrames_ = 0;
+        if (idleSignalled_) {
+            idleSignalled_ = false;
+            idleAfterOrders_.store(NotIdle, std::memory_order_relaxed);
+        }
+        if (itemCount_ > 0) return;
+    }
+    // With no item left every order taken so far has been copied out; an order written
+    // after this callback took the orders makes ordersWritten_ differ, so the GUI thread
+    // never mistakes it for idle.
+    quietFrames_ += silentFrames;
+    if (idleFrames_ <= NeverIdle || idleSignalled_ || quietFrames_ < idleFrames_) return;
+    idleSignalled_ = true;
+    idleAfterOrders_.store(ordersTaken_, std::memory_order_release);
+    signal();
 }
 
 void OutputQueue::postFailure(int error) noexcept {
@@ -107,12 +145,14 @@ void OutputQueue::render(std::int16_t* out, unsigned long frames, std::int64_t n
 
     // Take the new orders. Items whose Done was posted may linger until played out, so
     // the items can outnumber the outstanding buffers; if ever full, the orders wait.
+    const std::uint64_t takenBefore = ordersTaken_;
     Order order;
     while (itemCount_ < ItemCapacity && orders_.pop(order)) {
         Item& it = item(itemCount_++);
         it = Item{};
         it.order = order;
         it.timing.writtenNs = order.writtenNs;
+        ++ordersTaken_;
     }
 
     // A filler written before the latest reset ends where it stands. The comparison
@@ -127,6 +167,12 @@ void OutputQueue::render(std::int16_t* out, unsigned long frames, std::int64_t n
 
     const std::int64_t total = 2 * static_cast<std::int64_t>(frames);
     std::int64_t pos = 0;  // values of `out` filled so far
+    if (startSilenceLeft_ > 0) {
+        pos = std::min(total, startSilenceLeft_);
+        std::memset(out, 0, static_cast<std::size_t>(pos) * 2);
+        startSilenceLeft_ -= pos;
+        silentFrames_.fetch_add(static_cast<std::uint64_t>(pos / 2), std::memory_order_relaxed);
+    }
     for (int k = 0; k < itemCount_ && pos < total; ++k) {
         Item& it = item(k);
         const std::int64_t left = it.order.values - it.played;
@@ -172,6 +218,7 @@ void OutputQueue::render(std::int16_t* out, unsigned long frames, std::int64_t n
         itemHead_ = (itemHead_ + 1) % ItemCapacity;
         --itemCount_;
     }
+    countQuiet(ordersTaken_ != takenBefore, (total - pos) / 2);
 
     callbacks_.fetch_add(1, std::memory_order_relaxed);
     framesOutTotal_.fetch_add(frames, std::memory_order_relaxed);
@@ -208,9 +255,50 @@ PortAudioWaveOut::~PortAudioWaveOut() {
 
 int PortAudioWaveOut::open(int device) {
     close();
-    auto session = std::make_unique<PortAudioSession>();
-    if (!session->ok()) return session->error();
+    session_ = std::make_unique<PortAudioSession>();
+    if (!session_->ok()) {
+        const int err = session_->error();
+        session_.reset();
+        return err;
+    }
+    const int err = openStreamOrRescan(device);
+    if (err != paNoError) {
+        session_.reset();
+        return err;
+    }
+    // The callback is not running: this thread may set the queue up and post.
+    queue_.clear();
+    if (options_.leadFrames <= 0) {
+        queue_.setLeadFrames(leadFramesFor(options_.framesPerBuffer, outputLatency_));
+    }
+    queue_.setIdleFrames(options_.idleStopSeconds > 0 ? static_cast<std::int64_t>(std::llround(
+                                                            options_.idleStopSeconds * OutputRate))
+                                                      : OutputQueue::NeverIdle);
+    queue_.setStartSilence(
+        static_cast<int>(std::lround(std::max(0.0, options_.startSilenceSeconds) * OutputRate)));
+    // The device opens: the stream itself waits for the first write.
+    releaseStream();
+    open_ = true;
+    device_ = device;
+    lastToneTiming_ = ToneTiming{};
+    starts_ = 0;
+    idleStops_ = 0;
+    ++openCount_;
+    queue_.postOpen();
+    return paNoError;
+}
 
+int PortAudioWaveOut::openStreamOrRescan(int device) {
+    int err = openStream(device);
+    // PortAudio knows only the devices of its last initialisation: a sound server started
+    // since, or a headset plugged in again, is missing from its list or stale in it.
+    if (err != paNoError && PortAudioSession::streamsHeld() == 0 && rescanDevices() == paNoError) {
+        err = openStream(device);
+    }
+    return err;
+}
+
+int PortAudioWaveOut::openStream(int device) {
     const PaDeviceIndex index = outputDeviceIndex(device);
     if (index == paNoDevice) return device < 0 ? paDeviceUnavailable : paInvalidDevice;
     const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
@@ -236,61 +324,73 @@ int PortAudioWaveOut::open(int device) {
         Pa_CloseStream(stream);
         return err;
     }
-
     const PaStreamInfo* streamInfo = Pa_GetStreamInfo(stream);
     outputLatency_ = streamInfo ? streamInfo->outputLatency : params.suggestedLatency;
-    // The callback is not running yet, so this thread may still set the lead and post.
-    queue_.clear();
+    stream_ = stream;
+    session_->setHoldsStream(true);
+    return paNoError;
+}
+
+int PortAudioWaveOut::takeStream() {
+    int err = openStreamOrRescan(device_);
+    if (err != paNoError) return err;
+    // The callback is not running yet: the queue may be set up from here.
     if (options_.leadFrames <= 0) {
         queue_.setLeadFrames(leadFramesFor(options_.framesPerBuffer, outputLatency_));
     }
-    queue_.postOpen();
+    queue_.prepareForStart();
     closing_.store(false);
-    err = Pa_StartStream(stream);
+    err = Pa_StartStream(stream_);
     if (err != paNoError) {
-        Pa_CloseStream(stream);
-        queue_.clear();
-        outputLatency_ = 0;
+        releaseStream();
         return err;
     }
-    stream_ = stream;
-    session_ = std::move(session);
-    lastToneTiming_ = ToneTiming{};
-    ++openCount_;
+    ++starts_;
     return paNoError;
 }
 
-int PortAudioWaveOut::reset() {
-    if (!stream_) return paBadStreamPtr;
-    queue_.cutFiller();
-    return paNoError;
-}
-
-int PortAudioWaveOut::write(WaveBuffer which, const std::int16_t* data, int values) {
-    if (!stream_) return paBadStreamPtr;
-    switch (which) {
-        case WaveBuffer::Tone: return queue_.writeTone(data, values, monotonicNs());
-        case WaveBuffer::Noise: return queue_.writeNoise(data, values, monotonicNs());
-        case WaveBuffer::None: break;
-    }
-    return paBadBufferPtr;
-}
-
-int PortAudioWaveOut::close() {
-    if (!stream_) return paNoError;
-    closeStream();
-    return paNoError;
-}
-
-void PortAudioWaveOut::closeStream() {
+void PortAudioWaveOut::releaseStream() {
+    if (!stream_) return;
     // The finished callback runs while the stream aborts; this is no failure.
     closing_.store(true);
     Pa_AbortStream(stream_);
     Pa_CloseStream(stream_);
     stream_ = nullptr;
+    session_->setHoldsStream(false);
+}
+
+bool PortAudioWaveOut::releaseIdleStream() {
+    if (stream_ && queue_.drained()) releaseStream();
+    return stream_ == nullptr;
+}
+
+int PortAudioWaveOut::reset() {
+    if (!open_) return paBadStreamPtr;
+    queue_.cutFiller();
+    return paNoError;
+}
+
+int PortAudioWaveOut::write(WaveBuffer which, const std::int16_t* data, int values) {
+    if (!open_) return paBadStreamPtr;
+    if (which == WaveBuffer::None) return paBadBufferPtr;
+    // Stamped before a stream is taken, so the timing shows what taking it costs.
+    const std::int64_t now = monotonicNs();
+    if (!stream_) {
+        const int err = takeStream();
+        if (err != paNoError) return err;
+    }
+    return which == WaveBuffer::Tone ? queue_.writeTone(data, values, now)
+                                     : queue_.writeNoise(data, values, now);
+}
+
+int PortAudioWaveOut::close() {
+    if (!open_) return paNoError;
+    releaseStream();
+    open_ = false;
     queue_.clear();
     session_.reset();
     outputLatency_ = 0;
+    return paNoError;
 }
 
 void PortAudioWaveOut::drainNotices() {
@@ -311,7 +411,12 @@ void PortAudioWaveOut::drainNotices() {
         // The handler closed (or closed and reopened) the device: what is left belongs
         // to the stream that is gone, except the new stream's own notices, which the
         // next signal delivers.
-        if (openCount_ != opened || isOpen() != wasOpen) break;
+        if (openCount_ != opened || isOpen() != wasOpen) return;
+    }
+    // After the notices, so a handler's write in answer to a Done keeps the stream.
+    if (stream_ && queue_.idle()) {
+        releaseStream();
+        ++idleStops_;
     }
 }
 

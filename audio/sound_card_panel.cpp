@@ -59,6 +59,9 @@ void SoundCardPanel::MenuSoundCardClick() {
         return;
     }
     f_.play().stopModesWaitingForAnswer();
+    // Rescanning needs the output's stream let go of, which waits for a character still
+    // with the device (after a stop) to come back.
+    if (lists_.rescan && f_.play().engine().readyForNext()) lists_.rescan();
     f_.openSidePanel(PanelCarteSon);
     fill(ComboBoxChoixIn, lists_.inputs ? lists_.inputs() : std::vector<std::string>{},
          inputDeviceId_);

@@ -23,6 +23,9 @@ class TForm1;
 struct DeviceLists {
     std::function<std::vector<std::string>()> inputs;
     std::function<std::vector<std::string>()> outputs;
+    // Looks for the devices again before they are listed (a headset plugged in since
+    // start-up); called only when the panel opens with nothing playing. May be empty.
+    std::function<void()> rescan;
 };
 
 class SoundCardPanel {

@@ -9,8 +9,11 @@
 namespace kb {
 namespace {
 
+// Guarded by sessionMutex.
 std::mutex sessionMutex;
-int sessionCount = 0;  // guarded by sessionMutex
+int sessionCount = 0;
+int streamCount = 0;       // sessions marked as holding a stream
+bool initialised = false;  // false after a failed re-initialisation
 
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 void quietJack(const char*) {}
@@ -67,10 +70,11 @@ std::vector<std::string> deviceNames(bool output) {
 
 PortAudioSession::PortAudioSession() {
     std::lock_guard lock(sessionMutex);
-    if (sessionCount == 0) {
+    if (!initialised) {
         quietHostLibraries();
         error_ = Pa_Initialize();
         if (error_ != paNoError) return;
+        initialised = true;
     }
     ++sessionCount;
 }
@@ -78,12 +82,38 @@ PortAudioSession::PortAudioSession() {
 PortAudioSession::~PortAudioSession() {
     if (error_ != paNoError) return;
     std::lock_guard lock(sessionMutex);
-    if (--sessionCount == 0) Pa_Terminate();
+    if (holdsStream_) --streamCount;
+    if (--sessionCount == 0 && initialised) {
+        Pa_Terminate();
+        initialised = false;
+    }
+}
+
+void PortAudioSession::setHoldsStream(bool holds) {
+    if (error_ != paNoError || holds == holdsStream_) return;
+    std::lock_guard lock(sessionMutex);
+    holdsStream_ = holds;
+    streamCount += holds ? 1 : -1;
 }
 
 int PortAudioSession::activeCount() {
     std::lock_guard lock(sessionMutex);
     return sessionCount;
+}
+
+int PortAudioSession::streamsHeld() {
+    std::lock_guard lock(sessionMutex);
+    return streamCount;
+}
+
+int rescanDevices() {
+    std::lock_guard lock(sessionMutex);
+    if (streamCount > 0) return paStreamIsNotStopped;
+    if (sessionCount == 0) return paNoError;
+    if (initialised) Pa_Terminate();
+    const PaError err = Pa_Initialize();
+    initialised = err == paNoError;
+    return err;
 }
 
 std::string chooserDeviceName(std::string_view name) {

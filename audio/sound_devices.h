@@ -21,8 +21,9 @@ inline constexpr std::size_t DeviceNameMax = 31;
 
 // Keeps PortAudio initialised while at least one session lives (reference counted). The
 // first session runs Pa_Initialize, which is when PortAudio scans the devices: a sound
-// server that starts later is seen only once every session has ended and a new one
-// starts. The last session runs Pa_Terminate. Before the first initialisation the ALSA
+// server that starts later, or a headset plugged in, is seen only once every session
+// has ended and a new one starts, or after rescanDevices(). The last session runs
+// Pa_Terminate. Before the first initialisation the ALSA
 // and JACK libraries are told to keep their probing messages (about 80 lines of
 // "ALSA lib ... Unknown PCM" and "jack server is not running") off stderr; set
 // KEYBIRD_AUDIO_DEBUG in the environment to see them.
@@ -37,12 +38,28 @@ public:
     int error() const { return error_; }
     bool ok() const { return error_ == paNoError; }
 
+    // Whoever opens a PortAudio stream marks the session it holds for it: re-initialising
+    // PortAudio would close the stream under its owner, so rescanDevices() waits until
+    // no session holds one. Ending the session lets go of the mark.
+    void setHoldsStream(bool holds);
+
     // Sessions alive and initialised, process-wide.
     static int activeCount();
+    // Sessions marked as holding a stream, process-wide.
+    static int streamsHeld();
 
 private:
     int error_ = paNoError;
+    bool holdsStream_ = false;
 };
+
+// Has PortAudio scan the devices again (Pa_Terminate, then Pa_Initialize) while sessions
+// live, so a sound server started since, or a device plugged in, can be listed and
+// opened. Device numbers taken before refer to the old scan. Returns 0 (also when no
+// session lives: the next one scans anyway), paStreamIsNotStopped when a session holds a
+// stream (nothing is done; close it first), or Pa_Initialize's error (the next session
+// or rescan tries again). Takes about as long as a first initialisation (0.1 s or more).
+int rescanDevices();
 
 // A device name as the chooser shows it: at most DeviceNameMax characters, never cutting
 // a UTF-8 sequence in two.

@@ -6,7 +6,10 @@
 //     each silence between characters less the model's, less the detector's bias measured
 //     on the silences inside characters), at 20 and 50 wpm;
 //   - the time from write() to the callback that copies the first frame, from idle, i.e.
-//     a key press on a silent device (key_*; goal <= 2 ms);
+//     a key press on a silent device with its stream running (key_*; goal <= 2 ms);
+//   - the same after a pause long enough for the stream to have been let go of, so the
+//     write opens and starts a new one (cold_*; goal <= 50 ms), and how long write()
+//     itself blocks the GUI thread meanwhile (cold_write_*);
 //   - the output latency PortAudio reports for the stream (latency_ms; goal <= 30 ms);
 //   - output underflows PortAudio flagged.
 // for the default stream settings and a few others (fpb = frames per callback, lat =
@@ -15,7 +18,7 @@
 // Run it against a private server (the script starts and stops one):
 //   scripts/audio-loop.sh run build/release/bin/audio_bench
 // or with PULSE_SERVER pointing at a server whose default source records its default sink.
-// Without a server every case is skipped. It plays in real time: about 70 s in all.
+// Without a server every case is skipped. It plays in real time: about 90 s in all.
 
 #include <benchmark/benchmark.h>
 #include <poll.h>
@@ -70,6 +73,8 @@ public:
         PaError err = Pa_OpenStream(&stream_, &p, nullptr, OutputRate, 256, paNoFlag,
                                     &Recorder::callback, this);
         if (err != paNoError) return err;
+        // No rescan may re-initialise PortAudio under this stream.
+        session_.setHoldsStream(true);
         return Pa_StartStream(stream_);
     }
     void stop() {
@@ -77,6 +82,7 @@ public:
         Pa_AbortStream(stream_);
         Pa_CloseStream(stream_);
         stream_ = nullptr;
+        session_.setHoldsStream(false);
     }
     std::vector<std::int16_t> take() {
         return {samples_.begin(), samples_.begin() + static_cast<std::ptrdiff_t>(used_.load())};
@@ -101,6 +107,7 @@ private:
     std::vector<std::int16_t> samples_;
     std::atomic<std::size_t> used_{0};
     std::atomic<int> overflows_{0};
+    PortAudioSession session_;
     PaStream* stream_ = nullptr;
 };
 
@@ -149,11 +156,21 @@ bool playText(benchmark::State& state, PortAudioWaveOut& out, const std::string&
             return;
         }
     };
+    // The joins are measured on a running stream, as during a text: a silent buffer takes
+    // the stream at Open, and the first character waits a moment, because the recording
+    // of a new stream may lose a few milliseconds while the server takes it up.
+    const std::vector<std::int16_t> warmUp(2 * 2205, 0);
+    bool warmedUp = false;
     out.setNoticeHandler([&](const WaveOutNotice& n) {
-        // A new stream's first milliseconds may be lost while the server takes it up; the
-        // program opens long before the first character, so let it settle here too.
-        if (n.kind == WaveOutNotice::Kind::Open) settleUntil = monotonicNs() + 300'000'000;
+        if (n.kind == WaveOutNotice::Kind::Open) {
+            out.write(WaveBuffer::Tone, warmUp.data(), static_cast<int>(warmUp.size()));
+            settleUntil = monotonicNs() + 300'000'000;
+        }
         if (n.kind == WaveOutNotice::Kind::Failed) failed = true;
+        if (n.kind == WaveOutNotice::Kind::Done && n.buffer == WaveBuffer::Tone && !warmedUp) {
+            warmedUp = true;
+            return;
+        }
         if (n.kind == WaveOutNotice::Kind::Done && n.buffer == WaveBuffer::Tone) {
             timings.push_back(out.lastToneTiming());
             ++done;
@@ -282,7 +299,11 @@ void keyBenchmark(benchmark::State& state, Config cfg) {
             return;
         }
         out.drainNotices();
+        // A silent buffer first: the stream runs from then on, as while someone types.
+        const std::vector<std::int16_t> silence(2 * 2205, 0);
+        out.write(WaveBuffer::Tone, silence.data(), static_cast<int>(silence.size()));
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        out.drainNotices();
         for (int k = 0; k < 40; ++k) {
             done = false;
             out.write(WaveBuffer::Tone, buffer.data(), values);
@@ -302,6 +323,68 @@ void keyBenchmark(benchmark::State& state, Config cfg) {
         state.counters["key_max_ms"] =
             delays.empty() ? NAN : *std::max_element(delays.begin(), delays.end());
         state.counters["latency_ms"] = out.outputLatency() * 1e3;
+        state.counters["underflows"] = static_cast<double>(out.counters().underflows);
+        out.close();
+    }
+}
+
+// A key press after a pause: each write finds the stream let go of for idleness (the
+// default idle time), so it opens and starts a new one first.
+void coldKeyBenchmark(benchmark::State& state, Config cfg) {
+    PortAudioSession session;  // as the program holds one
+    if (!session.ok() || outputDeviceIndex(-1) == paNoDevice) {
+        state.SkipWithError("no sound device (set PULSE_SERVER, see the top of this file)");
+        return;
+    }
+    ToneParams tp;
+    tp.pitch = Pitch;
+    ToneTable tone;
+    tone.rebuild(tp);
+    CharBuffer buffer;
+    const int values = fillCharacter(buffer, tone, "-", elementDurations(speedFactor(50), 3), 0);
+    for (auto _ : state) {
+        PortAudioWaveOut out(cfg.options);
+        std::vector<double> delays;
+        std::vector<double> blocked;
+        bool done = false;
+        out.setNoticeHandler([&](const WaveOutNotice& n) {
+            if (n.kind == WaveOutNotice::Kind::Done) done = true;
+        });
+        if (const int err = out.open(WaveOut::DefaultDevice); err != paNoError) {
+            state.SkipWithError(("open failed: Err " + std::to_string(err)).c_str());
+            return;
+        }
+        for (int k = 0; k < 6; ++k) {
+            // Idle until the stream is let go of, and a little longer.
+            const std::int64_t idleUntil = monotonicNs() + 10'000'000'000;
+            while (out.streamRunning() && monotonicNs() < idleUntil) {
+                pollfd p{out.noticeFd(), POLLIN, 0};
+                if (::poll(&p, 1, 50) > 0) out.drainNotices();
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            done = false;
+            const std::int64_t t0 = monotonicNs();
+            if (out.write(WaveBuffer::Tone, buffer.data(), values) != paNoError) {
+                state.SkipWithError("write failed");
+                return;
+            }
+            blocked.push_back((monotonicNs() - t0) * 1e-6);
+            while (!done) {
+                pollfd p{out.noticeFd(), POLLIN, 0};
+                if (::poll(&p, 1, 1000) <= 0) break;
+                out.drainNotices();
+            }
+            const ToneTiming& t = out.lastToneTiming();
+            if (done && t.firstOutNs) delays.push_back((t.firstOutNs - t.writtenNs) * 1e-6);
+        }
+        state.counters["cold_med_ms"] = percentile(delays, 0.5);
+        state.counters["cold_max_ms"] =
+            delays.empty() ? NAN : *std::max_element(delays.begin(), delays.end());
+        state.counters["cold_write_med_ms"] = percentile(blocked, 0.5);
+        state.counters["cold_write_max_ms"] =
+            blocked.empty() ? NAN : *std::max_element(blocked.begin(), blocked.end());
+        state.counters["streams_taken"] = out.streamStarts();
+        state.counters["idle_stops"] = out.idleStops();
         state.counters["underflows"] = static_cast<double>(out.counters().underflows);
         out.close();
     }
@@ -338,6 +421,12 @@ int main(int argc, char** argv) {
         }
         benchmark::RegisterBenchmark((std::string("KeyToFirstCopy/") + c.name).c_str(),
                                      [c](benchmark::State& s) { keyBenchmark(s, c); })
+            ->Iterations(1)
+            ->Unit(benchmark::kSecond);
+    }
+    for (const Config& c : {configs[0], configs[1]}) {
+        benchmark::RegisterBenchmark((std::string("KeyAfterIdleToFirstCopy/") + c.name).c_str(),
+                                     [c](benchmark::State& s) { coldKeyBenchmark(s, c); })
             ->Iterations(1)
             ->Unit(benchmark::kSecond);
     }

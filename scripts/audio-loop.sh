@@ -11,6 +11,8 @@
 #   audio_loop_available || exit 77
 #   audio_loop_start            # exports PULSE_SERVER, sets AUDIO_LOOP_DIR
 #   trap audio_loop_stop EXIT
+#   audio_loop_restart          # kills the server (as in a crash) and starts a new one
+#                               # on the same socket, as a desktop's server comes back
 #
 # Each server gets its own runtime directory under /tmp, and only the daemon this script
 # started is ever stopped.
@@ -25,6 +27,29 @@ audio_loop_available() {
 audio_loop_start() {
     AUDIO_LOOP_DIR=$(mktemp -d /tmp/keybird-audio.XXXXXX) || return 1
     chmod 700 "$AUDIO_LOOP_DIR"
+    _audio_loop_daemon
+}
+
+# Kills our daemon without warning, waits until it is gone, and starts a new one in the
+# same directory (same socket, same sinks). Returns 1 when the new one does not start.
+audio_loop_restart() {
+    local dir=${AUDIO_LOOP_DIR:-} pid i
+    [ -n "$dir" ] && [ -d "$dir" ] || return 1
+    pid=$(cat "$dir/daemon.pid" 2>/dev/null)
+    if [ -n "$pid" ] && tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline" | grep -qF "$dir/loop.pa"; then
+        kill -KILL "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+        for i in $(seq 50); do
+            _audio_loop_alive || break
+            sleep 0.1
+        done
+    fi
+    rm -f "$dir/native"
+    _audio_loop_daemon
+}
+
+# Starts a daemon in AUDIO_LOOP_DIR and waits until it answers.
+_audio_loop_daemon() {
     local dir=$AUDIO_LOOP_DIR
     # The keep-alive loopback into a second, unused null sink keeps the loop sink's
     # render blocks short; without it an idle null sink stalls new streams for up to 2 s.

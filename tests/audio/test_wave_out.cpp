@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -56,7 +57,19 @@ struct Harness {
         now += 1000;
         ++steps;
         out.insert(out.end(), buf.begin(), buf.end());
+        const bool signalled = readable(q.noticeFd());
+        const std::size_t before = seen.size();
         take();
+        if (signalled && seen.size() == before) ++bareSignals;
+    }
+    // Steps until the queue reports itself idle; the step that made it so, or -1 after
+    // `limit` steps.
+    int stepUntilIdle(int n, int limit = 200) {
+        for (int i = 0; i < limit; ++i) {
+            step(n);
+            if (q.idle()) return steps;
+        }
+        return -1;
     }
     void take() {
         q.clearSignal();
@@ -97,6 +110,7 @@ struct Harness {
     std::vector<Seen> seen;
     std::int64_t now = 1000;
     int steps = 0;
+    int bareSignals = 0;  // the descriptor signalled with no notice: the idle signal
 };
 
 TEST(OutputQueue, TwoWritesPlayBackToBackThenSilence) {
@@ -401,6 +415,181 @@ TEST(OutputQueue, TwoThreadsHandOverEveryCharacterIntactAndInOrder) {
     EXPECT_TRUE(heard == expected);
 }
 
+// ---------------------------------------------------------------- idleness
+
+// When the stream may be let go of: `idleFrames` of silence after the last frame of
+// sound, counted by the callback. Frames written and steps of 64 frames, worked out by
+// hand: the sound ends inside a step, and that step's silent rest counts.
+struct IdleCase {
+    const char* name;
+    int toneFrames;    // 0: nothing written
+    int fillerFrames;  // a noise filler after the tone
+    int idleFrames;
+    int idleAtStep;  // -1: never
+};
+
+class OutputQueueIdle : public ::testing::TestWithParam<IdleCase> {};
+
+TEST_P(OutputQueueIdle, IsReportedAndSignalledOnceAfterTheQuietStretch) {
+    const IdleCase& c = GetParam();
+    Harness h(0);
+    h.q.setIdleFrames(c.idleFrames);
+    if (c.toneFrames > 0) {
+        ASSERT_EQ(h.writeTone(frames(c.toneFrames, 1)), paNoError);
+    }
+    const auto filler = frames(c.fillerFrames, 500);
+    if (c.fillerFrames > 0) {
+        ASSERT_EQ(h.writeNoise(filler), paNoError);
+    }
+    EXPECT_EQ(h.stepUntilIdle(64, 60), c.idleAtStep);
+    EXPECT_EQ(h.bareSignals, c.idleAtStep > 0 ? 1 : 0);
+    for (int i = 0; i < 20; ++i) h.step(64);  // still idle, and no second signal
+    EXPECT_EQ(h.q.idle(), c.idleAtStep > 0);
+    EXPECT_EQ(h.bareSignals, c.idleAtStep > 0 ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OutputQueueIdle,
+                         ::testing::Values(
+                             // 64 + 36 frames of tone; 28, 92, 156, 220, 284 of silence.
+                             IdleCase{"ToneThenSilence", 100, 0, 256, 6},
+                             // The filler is sound too: 600 frames end 24 frames into step 10; 40
+                             // of silence there, 296 by step 14.
+                             IdleCase{"AFillerKeepsItBusy", 100, 500, 256, 14},
+                             // The tone fills step 1 exactly; step 2 is all silence.
+                             IdleCase{"AToneEndingWithAStep", 64, 0, 64, 2},
+                             IdleCase{"NothingWritten", 0, 0, 256, 4},
+                             IdleCase{"Off", 100, 0, static_cast<int>(OutputQueue::NeverIdle), -1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The GUI thread writes between two callbacks: the callback's word that it was idle no
+// longer counts, before and after the callback takes the write.
+TEST(OutputQueue, AWriteEndsTheIdlenessAtOnceAndTheStretchStartsAgain) {
+    Harness h(0);
+    h.q.setIdleFrames(128);
+    ASSERT_EQ(h.stepUntilIdle(64), 2);
+    h.writeTone(frames(64, 1));
+    EXPECT_FALSE(h.q.idle());
+    EXPECT_FALSE(h.q.drained());
+    h.step(64);  // the tone
+    EXPECT_FALSE(h.q.idle());
+    EXPECT_TRUE(h.q.drained());
+    EXPECT_EQ(h.stepUntilIdle(64), 5);  // two more steps of silence after step 3
+    EXPECT_EQ(h.bareSignals, 2);
+}
+
+TEST(OutputQueue, IsDrainedOnlyOnceTheLastFrameIsCopiedOut) {
+    Harness h(1000);  // Done comes at once: drained waits for the sound, not the notice
+    EXPECT_TRUE(h.q.drained());
+    h.writeTone(frames(150, 1));
+    std::vector<bool> drained;
+    for (int i = 0; i < 3; ++i) {
+        h.step(64);
+        drained.push_back(h.q.drained());
+    }
+    EXPECT_EQ(drained, (std::vector<bool>{false, false, true}));
+    EXPECT_EQ(h.doneOrder(), std::vector<WaveBuffer>{WaveBuffer::Tone});
+}
+
+// The stream is let go of and a new one started (prepareForStart, as PortAudioWaveOut
+// does before starting it): the next character plays whole from the new stream's first
+// frame, its Done follows, and the quiet stretch counts from zero.
+TEST(OutputQueue, ACharacterAfterARestartPlaysWholeFromTheFirstFrame) {
+    Harness h(50);
+    h.q.setIdleFrames(128);
+    h.writeTone(frames(100, 1));
+    ASSERT_EQ(h.stepUntilIdle(64), 4);
+    h.q.prepareForStart();
+    EXPECT_FALSE(h.q.idle());
+    const int restartFrame = h.steps * 64;
+    const auto b = frames(200, 3000);
+    h.writeTone(b);
+    for (int i = 0; i < 4; ++i) h.step(64);
+    EXPECT_EQ(h.outFrom(restartFrame), concat({b, std::vector<std::int16_t>(2 * 56, 0)}));
+    EXPECT_EQ(h.doneOrder(), (std::vector<WaveBuffer>{WaveBuffer::Tone, WaveBuffer::Tone}));
+    EXPECT_FALSE(h.q.idle());  // 56 frames of silence so far
+    EXPECT_EQ(h.stepUntilIdle(64), 10);
+}
+
+// A new stream plays its start silence before the first character, whatever the
+// callback size, and only once: the next character follows the first without a gap.
+struct StartSilenceCase {
+    const char* name;
+    int silenceFrames;
+    int stepFrames;
+};
+
+class OutputQueueStartSilence : public ::testing::TestWithParam<StartSilenceCase> {};
+
+TEST_P(OutputQueueStartSilence, ComesOnceBeforeTheFirstCharacter) {
+    const StartSilenceCase& c = GetParam();
+    Harness h(0);
+    h.q.setStartSilence(c.silenceFrames);
+    h.q.prepareForStart();
+    const auto a = frames(100, 1);
+    const auto b = frames(30, 700);
+    h.writeTone(a);
+    h.writeTone(b);
+    const int steps = (c.silenceFrames + 130) / c.stepFrames + 1;
+    for (int i = 0; i < steps; ++i) h.step(c.stepFrames);
+    const std::vector<std::int16_t> heard(h.out.begin(),
+                                          h.out.begin() + 2 * (c.silenceFrames + 130));
+    EXPECT_EQ(heard, concat({std::vector<std::int16_t>(2 * c.silenceFrames, 0), a, b}));
+    EXPECT_EQ(h.doneOrder(), (std::vector<WaveBuffer>{WaveBuffer::Tone, WaveBuffer::Tone}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OutputQueueStartSilence,
+                         ::testing::Values(StartSilenceCase{"WithinOneCallback", 20, 64},
+                                           StartSilenceCase{"OverSeveralCallbacks", 441, 64},
+                                           StartSilenceCase{"AWholeCallback", 64, 64},
+                                           StartSilenceCase{"None", 0, 64}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// On two threads: whenever the GUI thread sees the queue idle, every Done of what it
+// wrote has already been posted, so letting go of the stream then loses no notice.
+TEST(OutputQueue, WhenIdleIsSeenEveryDoneIsAlreadyPosted) {
+    OutputQueue q;
+    q.setLeadFrames(30);
+    q.setIdleFrames(64);
+    std::atomic<bool> stop{false};
+    std::thread audio([&] {
+        std::vector<std::int16_t> buf(64);
+        std::int64_t t = 0;
+        while (!stop.load()) {
+            q.render(buf.data(), 32, t++);
+            std::this_thread::yield();
+        }
+    });
+    const auto tone = frames(40, 1);
+    auto takeAll = [&] {
+        q.clearSignal();
+        OutputQueue::Notice n;
+        while (q.takeNotice(n)) {
+        }
+    };
+    int idleSeen = 0;
+    int outstandingWhenIdle = 0;
+    int refused = 0;
+    for (int k = 0; k < 2000; ++k) {
+        takeAll();
+        // A few buffers at most, so a render thread held up by a busy machine never
+        // fills the queue.
+        if (k % 3 != 2 && q.outstanding() < 4 &&
+            q.writeTone(tone.data(), static_cast<int>(tone.size()), 0) != paNoError) {
+            ++refused;
+        }
+        for (int spin = 0; spin < 200 && !q.idle(); ++spin) std::this_thread::yield();
+        if (!q.idle()) continue;
+        ++idleSeen;
+        takeAll();
+        outstandingWhenIdle += q.outstanding();
+    }
+    stop.store(true);
+    audio.join();
+    EXPECT_EQ(refused, 0);
+    EXPECT_EQ(outstandingWhenIdle, 0);
+    EXPECT_GT(idleSeen, 0);
+}
+
 // The notifier drains on the Qt event loop once the callback side signals.
 TEST(WaveOutNotifier, DrainsOnTheEventLoopWhenANoticeIsPosted) {
     OutputQueue q;
@@ -461,6 +650,39 @@ TEST(PortAudioWithoutServer, SessionsShareOneInitialisation) {
     }
 }
 
+// Scanning again re-initialises PortAudio under the sessions that live, unless a stream
+// is held: a table of who holds what, and what rescanDevices() answers.
+struct RescanCase {
+    const char* name;
+    int sessions;
+    bool oneHoldsAStream;
+    int result;
+};
+
+class DeviceRescan : public ::testing::TestWithParam<RescanCase> {};
+
+TEST_P(DeviceRescan, ReinitialisesOnlyWithNoStreamHeld) {
+    const RescanCase& c = GetParam();
+    std::vector<std::unique_ptr<PortAudioSession>> sessions;
+    for (int i = 0; i < c.sessions; ++i) sessions.push_back(std::make_unique<PortAudioSession>());
+    if (c.oneHoldsAStream) sessions.front()->setHoldsStream(true);
+    EXPECT_EQ(rescanDevices(), c.result);
+    EXPECT_EQ(PortAudioSession::activeCount(), c.sessions);
+    // Initialised exactly while sessions live.
+    EXPECT_EQ(Pa_GetDeviceCount() >= 0, c.sessions > 0);
+    sessions.clear();
+    EXPECT_EQ(PortAudioSession::streamsHeld(), 0);
+    EXPECT_EQ(Pa_GetDeviceCount(), paNotInitialized);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DeviceRescan,
+                         ::testing::Values(RescanCase{"NoSession", 0, false, paNoError},
+                                           RescanCase{"OneSession", 1, false, paNoError},
+                                           RescanCase{"TwoSessions", 2, false, paNoError},
+                                           RescanCase{"AStreamHeld", 2, true,
+                                                      paStreamIsNotStopped}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(PortAudioWithoutServer, OpenFailsWithAPortAudioErrorAndNoNotice) {
     PortAudioWaveOut out;
     int notices = 0;
@@ -482,6 +704,8 @@ TEST(PortAudioWithoutServer, AClosedDeviceRefusesWritesAndResets) {
     EXPECT_EQ(out.write(WaveBuffer::Tone, v.data(), 20), paBadStreamPtr);
     EXPECT_EQ(out.reset(), paBadStreamPtr);
     EXPECT_EQ(out.close(), paNoError);
+    EXPECT_TRUE(out.releaseIdleStream());
+    EXPECT_FALSE(out.streamRunning());
 }
 
 }  // namespace

@@ -6,6 +6,11 @@
 //   device_choice list                 prints the output devices, one per line
 //   device_choice choose NAME TEXT     chooses output NAME (and input 0), then plays TEXT
 //   device_choice system TEXT          goes back to the system's choice, then plays TEXT
+//   device_choice plugged NAME TEXT SYNC
+//                                      starts without output NAME, creates SYNC.ready and
+//                                      waits for SYNC.go (the test adds the device
+//                                      meanwhile), then opens the panel, chooses NAME
+//                                      there and plays TEXT
 // The settings file (KEYBIRD_HOME) carries the choice from one run to the next.
 
 #include <QApplication>
@@ -14,7 +19,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 
 #include "app/app_shell.h"
 #include "app/settings_store.h"
@@ -77,13 +84,18 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // As the program: one session for its life, and the panel rescans.
+    PortAudioSession session;
     PortAudioWaveOut wave;
     WaveOutNotifier notifier(wave);
     PrintingUi ui;
     FormDevices dev;
     dev.waveOut = &wave;
     dev.ui = &ui;
-    dev.devices = {&inputDeviceNames, &outputDeviceNames};
+    dev.devices = {&inputDeviceNames, &outputDeviceNames, [&wave] {
+                       wave.releaseIdleStream();
+                       rescanDevices();
+                   }};
     const std::string folder = settingsFolder(settingsLocationFromEnvironment(executableFolder()));
     dev.settingsPath = settingsFilePath(folder);
     TForm1 form(dev);
@@ -92,20 +104,43 @@ int main(int argc, char** argv) {
     runFor(300);
 
     SoundCardPanel& card = form.soundCard();
-    form.MenuSoundCard->trigger();
-    if (args[1] == QLatin1String("choose") && args.size() == 4) {
+    auto choose = [&](const QString& name) {
         card.RadioButtonCarteMoi->click();
-        const int out = card.ComboBoxChoixOut->findText(args[2]);
+        const int out = card.ComboBoxChoixOut->findText(name);
         if (out < 0) {
-            std::printf("no output device named %s\n", qPrintable(args[2]));
-            return 1;
+            std::printf("no output device named %s\n", qPrintable(name));
+            return false;
         }
         card.ComboBoxChoixIn->setCurrentIndex(0);
         card.ComboBoxChoixOut->setCurrentIndex(out);
         card.BitBtnOKCarteSon->click();
         std::printf("chose output %d\n", form.play().engine().outputDevice());
+        return true;
+    };
+    if (args[1] == QLatin1String("plugged") && args.size() == 5) {
+        const std::vector<std::string> before = outputDeviceNames();
+        if (std::find(before.begin(), before.end(), args[2].toStdString()) != before.end()) {
+            std::printf("%s is listed before it was added\n", qPrintable(args[2]));
+            return 1;
+        }
+        // Sound once, so the output has had a stream and let go of it.
+        play(form, "e");
+        std::ofstream(args[4].toStdString() + ".ready").put('\n');
+        QElapsedTimer t;
+        t.start();
+        while (!std::ifstream(args[4].toStdString() + ".go").good()) {
+            if (t.elapsed() > 20000) return 1;
+            runFor(50);
+        }
+        form.MenuSoundCard->trigger();
+        if (!choose(args[2])) return 1;
+        play(form, qPrintable(args[3]));
+    } else if (args[1] == QLatin1String("choose") && args.size() == 4) {
+        form.MenuSoundCard->trigger();
+        if (!choose(args[2])) return 1;
         play(form, qPrintable(args[3]));
     } else if (args[1] == QLatin1String("system") && args.size() == 3) {
+        form.MenuSoundCard->trigger();
         std::printf("was output %d\n", form.play().engine().outputDevice());
         card.RadioButtonCarteWin->click();
         card.BitBtnOKCarteSon->click();

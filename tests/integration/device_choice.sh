@@ -69,4 +69,26 @@ phase chosen second loop choose second "eeee"
 grep -q '^OSOUND=' "$work/keybird.dat" || fail "no OSOUND= stored"
 phase system loop second system "tttt"
 grep -q '^OSOUND=-1' "$work/keybird.dat" || fail "OSOUND= is not back to -1"
+
+# A device added while the program runs (a headset plugged in) is listed when the panel
+# opens, and chosen there it is heard.
+echo "== plugged"
+mv "$work/.asoundrc" "$work/asoundrc.later"
+rm -f "$work/sync".*
+record second "$work/plugged-second.raw"
+"$prog" plugged second "eeee" "$work/sync" &
+prog_pid=$!
+for i in $(seq 200); do
+    [ -e "$work/sync.ready" ] && break
+    kill -0 $prog_pid 2>/dev/null || break
+    sleep 0.1
+done
+[ -e "$work/sync.ready" ] || fail "plugged: the program did not get ready"
+mv "$work/asoundrc.later" "$work/.asoundrc"
+touch "$work/sync.go"
+wait $prog_pid || fail "plugged: the program failed"
+stop_recording
+heard=$(rms "$work/plugged-second.raw")
+echo "RMS: second $heard"
+louder "$heard" 0.02 || fail "plugged: the second sink heard nothing"
 echo "PASS"

@@ -1,22 +1,40 @@
 // Drives the real sound output the way the playback engine does, and checks a recording
-// of it against the timing model. Used by audio_loop.sh.
+// of it against the timing model. Used by audio_loop.sh and idle_recover.sh.
 //
 //   play_text play    --text T --wpm N [--pitch HZ] [--fpb N] [--latency S]
-//       Opens the default output device, then per character: fill the character buffer,
-//       write it, and on its Done notice (taken from the notice descriptor with
-//       drainNotices) fill and write the next. Waits for the sound to end, closes, and
-//       prints the back end's own figures. Exit 0 when every character was given back,
-//       3 when PortAudio also flagged an output underflow, 1 on failure.
+//       Opens the default output device, runs its stream with a silent buffer for a
+//       moment, then per character: fill the character buffer, write it, and on its Done
+//       notice (taken from the notice descriptor with drainNotices) fill and write the
+//       next. Waits for the sound to end, closes, and prints the back end's own figures.
+//       Exit 0 when every character was given back, 3 when PortAudio also flagged an
+//       output underflow, 1 on failure.
 //   play_text analyze --capture FILE --rate R --text T --wpm N [--pitch HZ]
 //       Reads a raw mono s16le recording, finds the tones, and compares every tone and
 //       every silence between them with the timing model: each within 1 ms.
 //   play_text vanish  --wpm N
 //       Plays until the device fails (the test stops the sound server meanwhile) and
 //       exits 0 once a Failed notice arrived, 1 if none came within 10 s.
+//   play_text idle    --text T --wpm N --idle S [--pitch HZ] [--fpb N] [--latency S]
+//       Opens the default output, plays a buffer of silence (a stream is taken and then
+//       let go of for idleness), stays idle until S seconds after that write, then plays
+//       the text as "play" does. Exit 0, 3 or 1 as "play"; 1 also when the stream was
+//       not let go of while idle.
+//   play_text recover --text T --wpm N --sync BASE [--pitch HZ] [--fpb N] ...
+//       The sound server going away and coming back while the output is idle. Between
+//       steps it creates BASE.ready.N and waits for BASE.go.N while the test acts:
+//       1. opens the default output and lets it go idle (then the server is killed);
+//       2. writes: the write must fail at once; closes (then the server is started);
+//       3. close() and open(-1) as the engine's next play action does, and plays the
+//          text; lets the output go idle again (then the server is killed and started);
+//       4. plays the text again without reopening.
+//       Exit 0, 3 or 1 as "play".
+//   Options for every mode that plays: --idle-stop S (the idle time before the stream is
+//   let go of), --start-silence S (the silence a new stream starts with).
 
 #include <poll.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -79,8 +97,16 @@ PortAudioWaveOut::Options options(const Args& a) {
     if (!a.get("--fpb").empty()) o.framesPerBuffer = std::atoi(a.get("--fpb").c_str());
     if (!a.get("--latency").empty()) o.suggestedLatency = std::atof(a.get("--latency").c_str());
     if (!a.get("--lead").empty()) o.leadFrames = std::atoi(a.get("--lead").c_str());
+    if (!a.get("--idle-stop").empty()) o.idleStopSeconds = std::atof(a.get("--idle-stop").c_str());
+    if (!a.get("--start-silence").empty()) {
+        o.startSilenceSeconds = std::atof(a.get("--start-silence").c_str());
+    }
     return o;
 }
+
+// A silent tone buffer: it runs the stream like a character, and the recording hears
+// nothing of it.
+constexpr int SilentFrames = OutputRate / 10;
 
 // Waits for notices for up to `ms` and hands them over; false on a poll error.
 bool pump(PortAudioWaveOut& out, int ms) {
@@ -113,6 +139,8 @@ int play(const Args& a, bool untilFailure) {
     bool failed = false;
     int failure = 0;
     std::vector<ToneTiming> timings;
+    const std::vector<std::int16_t> warmUp(2 * SilentFrames, 0);
+    bool warmedUp = false;
 
     auto writeNext = [&] {
         if (next >= chars.size()) {
@@ -140,13 +168,22 @@ int play(const Args& a, bool untilFailure) {
         }
         switch (n.kind) {
             case WaveOutNotice::Kind::Open:
-                // The program opens the device at start-up, long before the first
-                // character; a new stream's first milliseconds may be lost while the
-                // server takes it up, so the first character waits a moment too.
+                // This run measures a stream that is already running, as during a
+                // text: a silent buffer takes the stream now, and the first character
+                // waits a moment, because the monitor recording of a new stream may lose
+                // a few milliseconds while the server takes it up ("idle" measures the
+                // first character on a new stream).
                 opened = true;
+                if (!untilFailure) {
+                    out.write(WaveBuffer::Tone, warmUp.data(), static_cast<int>(warmUp.size()));
+                }
                 break;
             case WaveOutNotice::Kind::Done:
                 if (n.buffer != WaveBuffer::Tone) break;
+                if (!untilFailure && !warmedUp) {
+                    warmedUp = true;
+                    break;
+                }
                 ++toneDone;
                 timings.push_back(out.lastToneTiming());
                 writeNext();
@@ -207,6 +244,187 @@ int play(const Args& a, bool untilFailure) {
     // The host fell behind (a busy machine starving the sound server): the recording has
     // a hole that is not the back end's doing.
     return counters.underflows > 0 ? 3 : 0;
+}
+
+// Runs the notice loop until `until()` holds; false after `ms`.
+template <class Until>
+bool pumpUntil(PortAudioWaveOut& out, Until until, int ms) {
+    const std::int64_t end = monotonicNs() + std::int64_t{ms} * 1000000;
+    while (!until()) {
+        if (monotonicNs() >= end || !pump(out, 20)) return false;
+    }
+    return true;
+}
+
+// Plays the text on an open device as the engine does: the first character at once, the
+// next one on each Done. Returns 0, 3 when PortAudio flagged an output underflow
+// meanwhile, 1 on failure. `first` gets the first character's timing.
+int playOn(PortAudioWaveOut& out, const Args& a, ToneTiming& first) {
+    TimingSettings s;
+    s.speed = std::atoi(a.get("--wpm", "20").c_str());
+    ToneParams tp;
+    tp.pitch = std::strtold(a.get("--pitch", "800").c_str(), nullptr);
+    tp.levelGain = 0.5L;
+    ToneTable tone;
+    tone.rebuild(tp);
+    CharBuffer buffer;
+    MorseTable morse;
+    const ElementDurations d = elementDurations(speedFactor(s.speed), s.weightRatio);
+    const std::vector<Character> chars = characters(a.get("--text", "PARIS"), morse, s);
+
+    std::size_t next = 0;
+    std::size_t done = 0;
+    bool failed = false;
+    auto writeNext = [&] {
+        if (next >= chars.size()) return;
+        const Character& c = chars[next++];
+        const int values = fillCharacter(buffer, tone, c.code, d, c.trailingGaps);
+        out.reset();
+        if (const int err = out.write(WaveBuffer::Tone, buffer.data(), values); err != paNoError) {
+            std::fprintf(stderr, "write failed: Err %d\n", err);
+            failed = true;
+        }
+    };
+    out.setNoticeHandler([&](const WaveOutNotice& n) {
+        if (n.kind == WaveOutNotice::Kind::Failed) {
+            std::fprintf(stderr, "the device failed: Err %d\n", n.error);
+            failed = true;
+        }
+        if (n.kind != WaveOutNotice::Kind::Done || n.buffer != WaveBuffer::Tone) return;
+        if (done++ == 0) first = out.lastToneTiming();
+        writeNext();
+    });
+    const std::uint64_t underflowsBefore = out.counters().underflows;
+    writeNext();
+    pumpUntil(
+        out, [&] { return failed || done == chars.size(); }, 30000);
+    const int tailMs =
+        static_cast<int>(out.leadFrames() * 1000 / OutputRate + out.outputLatency() * 1000) + 200;
+    pumpUntil(
+        out, [] { return false; }, tailMs);
+    const std::uint64_t underflows = out.counters().underflows - underflowsBefore;
+    out.setNoticeHandler(nullptr);
+    std::printf("played %zu/%zu characters, first: write->first copy %.2f ms, underflows %llu\n",
+                done, chars.size(),
+                first.firstOutNs ? (first.firstOutNs - first.writtenNs) * 1e-6 : -1.0,
+                static_cast<unsigned long long>(underflows));
+    if (failed || done != chars.size()) return 1;
+    return underflows > 0 ? 3 : 0;
+}
+
+// Opens the default output, runs the stream with a silent buffer and waits until it
+// stopped for idleness. False on failure.
+bool openAndIdle(PortAudioWaveOut& out) {
+    if (const int err = out.open(WaveOut::DefaultDevice); err != paNoError) {
+        std::fprintf(stderr, "open failed: Err %d\n", err);
+        return false;
+    }
+    std::printf("opened: stream running %d\n", out.streamRunning());
+    bool done = false;
+    out.setNoticeHandler([&](const WaveOutNotice& n) {
+        if (n.kind == WaveOutNotice::Kind::Done) done = true;
+    });
+    const std::vector<std::int16_t> silence(2 * SilentFrames, 0);
+    const std::int64_t t0 = monotonicNs();
+    if (const int err = out.write(WaveBuffer::Tone, silence.data(), 2 * SilentFrames);
+        err != paNoError) {
+        std::fprintf(stderr, "write failed: Err %d\n", err);
+        return false;
+    }
+    const bool stopped = pumpUntil(
+        out, [&] { return done && !out.streamRunning(); }, 15000);
+    out.setNoticeHandler(nullptr);
+    std::printf("silent buffer: done %d, stream stopped %.2f s after the write (%d stop)\n", done,
+                (monotonicNs() - t0) * 1e-9, out.idleStops());
+    if (!stopped) std::fprintf(stderr, "the stream did not stop while idle\n");
+    return stopped;
+}
+
+int idleThenPlay(const Args& a) {
+    PortAudioWaveOut out(options(a));
+    const std::int64_t t0 = monotonicNs();
+    if (!openAndIdle(out)) return 1;
+    const double idle = std::atof(a.get("--idle", "5").c_str());
+    pumpUntil(
+        out, [] { return false; },
+        std::max(0, static_cast<int>(idle * 1000 - (monotonicNs() - t0) * 1e-6)));
+    if (out.streamRunning()) {
+        std::fprintf(stderr, "the stream runs again while idle\n");
+        return 1;
+    }
+    std::printf("idle for %.2f s, stream stopped; playing\n", (monotonicNs() - t0) * 1e-9);
+    ToneTiming first;
+    const int rc = playOn(out, a, first);
+    std::printf("stream starts %d, idle stops %d\n", out.streamStarts(), out.idleStops());
+    return rc;
+}
+
+// Waits, handing notices over, until file `name` exists: the test script has acted.
+bool waitForFile(PortAudioWaveOut& out, const std::string& name) {
+    if (!pumpUntil(
+            out, [&] { return std::ifstream(name).good(); }, 30000)) {
+        std::fprintf(stderr, "%s did not appear within 30 s\n", name.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Waits, handing notices over, until the idle stream was let go of.
+bool waitIdle(PortAudioWaveOut& out) {
+    if (pumpUntil(
+            out, [&] { return !out.streamRunning(); }, 15000))
+        return true;
+    std::fprintf(stderr, "the stream was not let go of while idle\n");
+    return false;
+}
+
+// Step N done: creates `base`.ready.N and waits for `base`.go.N.
+bool handOver(PortAudioWaveOut& out, const std::string& base, int n) {
+    std::ofstream(base + ".ready." + std::to_string(n)).put('\n');
+    return waitForFile(out, base + ".go." + std::to_string(n));
+}
+
+int recover(const Args& a) {
+    PortAudioWaveOut out(options(a));
+    const std::string base = a.get("--sync");
+    // 1. Idle, no stream held; the server is killed meanwhile.
+    if (!openAndIdle(out) || !handOver(out, base, 1)) return 1;
+
+    // 2. The next play action writes: the stream cannot be had, the write says so at
+    // once. The engine then closes the device.
+    const std::vector<std::int16_t> silence(2 * SilentFrames, 0);
+    std::int64_t t0 = monotonicNs();
+    const int writeErr = out.write(WaveBuffer::Tone, silence.data(), 2 * SilentFrames);
+    std::printf("write with the server gone: Err %d after %.1f ms\n", writeErr,
+                (monotonicNs() - t0) * 1e-6);
+    if (writeErr == paNoError) {
+        std::fprintf(stderr, "a write with the server gone succeeded\n");
+        return 1;
+    }
+    out.close();
+    // The server is started again meanwhile.
+    if (!handOver(out, base, 2)) return 1;
+
+    // 3. The next play action after the failure: close() and open(-1), then the text.
+    t0 = monotonicNs();
+    out.close();
+    const int openErr = out.open(WaveOut::DefaultDevice);
+    std::printf("close() and open(-1) with the server back: Err %d in %.1f ms\n", openErr,
+                (monotonicNs() - t0) * 1e-6);
+    if (openErr != paNoError) return 1;
+    ToneTiming first;
+    int rc = playOn(out, a, first);
+    if (rc != 0) return rc;
+    // Idle again; the server is killed and started again meanwhile.
+    if (!waitIdle(out) || !handOver(out, base, 3)) return 1;
+
+    // 4. No failure was ever seen: the next write simply takes a stream from the new
+    // server.
+    const int starts = out.streamStarts();
+    rc = playOn(out, a, first);
+    std::printf("after a server restart while idle: stream starts %d -> %d\n", starts,
+                out.streamStarts());
+    return rc;
 }
 
 int analyze(const Args& a) {
@@ -282,6 +500,8 @@ int main(int argc, char** argv) {
     if (a.mode == "play") return play(a, false);
     if (a.mode == "vanish") return play(a, true);
     if (a.mode == "analyze") return analyze(a);
-    std::fprintf(stderr, "usage: play_text play|analyze|vanish [--option value]...\n");
+    if (a.mode == "idle") return idleThenPlay(a);
+    if (a.mode == "recover") return recover(a);
+    std::fprintf(stderr, "usage: play_text play|analyze|vanish|idle|recover [--option value]...\n");
     return 2;
 }

@@ -152,6 +152,52 @@ TEST_F(SoundSettingsTest, TheSoundCardPanelListsTheDevicesAndReopensOnlyOnAChang
     EXPECT_EQ(wave->calls.size(), before);
 }
 
+// A headset plugged in after start-up: the panel has the devices looked for again when it
+// opens with nothing playing, and lists what is there then. Never while a character is
+// still with the device (after a stop) or while a text plays.
+TEST_F(SoundSettingsTest, TheSoundCardPanelLooksForDevicesAgainWhenItOpensIdle) {
+    test::WindowOptions o;
+    o.deviceCount = 3;
+    bool plugged = false;
+    int rescans = 0;
+    o.devices.inputs = [] { return std::vector<std::string>{"pulse", "default"}; };
+    o.devices.outputs = [&] {
+        std::vector<std::string> names{"pulse", "default"};
+        if (plugged) names.insert(names.begin(), "USB Headset");
+        return names;
+    };
+    o.devices.rescan = [&] {
+        ++rescans;
+        plugged = true;
+    };
+    WindowTest::create(o);
+    const std::size_t calls = wave->calls.size();
+
+    form->MenuSoundCard->trigger();
+    EXPECT_EQ(rescans, 1);
+    ASSERT_EQ(card().ComboBoxChoixOut->count(), 3);
+    EXPECT_EQ(card().ComboBoxChoixOut->itemText(0), QStringLiteral("USB Headset"));
+    EXPECT_EQ(wave->calls.size(), calls);  // the output is not reopened for it
+    card().BitBtnOKCarteSon->click();
+
+    // A text playing: refused, no rescan.
+    QTest::keyClicks(form->Editcaractere, QStringLiteral("ab"));
+    form->MenuSoundCard->trigger();
+    EXPECT_EQ(rescans, 1);
+
+    // Stopped with a character still with the device: the panel opens, no rescan.
+    form->ButtonStop->click();
+    ASSERT_FALSE(engine().readyForNext());
+    form->MenuSoundCard->trigger();
+    EXPECT_FALSE(card().PanelCarteSon->isHidden());
+    EXPECT_EQ(rescans, 1);
+    card().BitBtnOKCarteSon->click();
+
+    wave->completeAll();
+    form->MenuSoundCard->trigger();
+    EXPECT_EQ(rescans, 2);
+}
+
 TEST_F(SoundSettingsTest, AStoredDeviceThatNoLongerExistsGivesSilentModeNotACrash) {
     create(defaultsWith("OSOUND=", "5"));
     EXPECT_TRUE(engine().silentMode());
