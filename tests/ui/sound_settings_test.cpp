@@ -185,13 +185,12 @@ TEST_F(SoundSettingsTest, TheSoundCardPanelLooksForDevicesAgainWhenItOpensIdle) 
     form->MenuSoundCard->trigger();
     EXPECT_EQ(rescans, 1);
 
-    // Stopped with a character still with the device: the panel opens, no rescan.
+    // Stopped with a character still with the device: still refused until it ends.
     form->ButtonStop->click();
     ASSERT_FALSE(engine().readyForNext());
     form->MenuSoundCard->trigger();
-    EXPECT_FALSE(card().PanelCarteSon->isHidden());
+    EXPECT_TRUE(card().PanelCarteSon->isHidden());
     EXPECT_EQ(rescans, 1);
-    card().BitBtnOKCarteSon->click();
 
     wave->completeAll();
     form->MenuSoundCard->trigger();
