@@ -206,6 +206,7 @@ void PortPanel::showLptState() {
 }
 
 void PortPanel::RadioGroupLPTClick(int index) {
+    storedLptIndex_ = 0;
     const Keyer::LptSelection sel = keyer_.selectLpt(index);
     if (sel.result == Keyer::LptResult::DriverMissing) {
         f_.ui().beep();
@@ -278,11 +279,16 @@ void PortPanel::applyLptSettings(const Settings& s, const SettingsKeys& present)
         hasLpt ? s.lptIndex : keyer_.LptIndex(),
         static_cast<std::uint16_t>(hasAddress ? lptAddressFromText(s.lptAddressText) : 0), pin,
         hasLogic ? s.negativeLogic : keyer_.NegativeLogic(pin));
-    if (!ok) {
+    const bool refused = hasLpt && s.lptIndex > 0 && keyer_.LptIndex() != s.lptIndex;
+    if (refused) {
+        storedLptIndex_ = s.lptIndex;
+        storedLptAddressText_ = s.lptAddressText;
+    }
+    if (!ok || refused) {
         // A beep alone at start-up tells nobody that their keying port is dead, nor why.
         f_.ui().beep();
-        f_.ui().warning(
-            &f_, QString::fromStdString(lptUnusableText(keyer_.LptIndex(), keyer_.lptState())));
+        f_.ui().warning(&f_, QString::fromStdString(lptUnusableText(
+                                 refused ? s.lptIndex : keyer_.LptIndex(), keyer_.lptState())));
     }
     showLptAddresses();
     showLptState();
@@ -296,6 +302,10 @@ void PortPanel::collect(Settings& s) const {
     s.lptIndex = keyer_.LptIndex();
     s.lptAddressText =
         s.lptIndex > 0 ? EditLPT[s.lptIndex - 1]->text().toStdString() : std::string();
+    if (s.lptIndex == 0 && storedLptIndex_ > 0) {
+        s.lptIndex = storedLptIndex_;
+        s.lptAddressText = storedLptAddressText_;
+    }
     s.pinIndex = keyer_.PinIndex();
     s.negativeLogic = keyer_.NegativeLogic(s.pinIndex);
     for (int n = 1; n <= ComDeviceMap::Ports; ++n) {

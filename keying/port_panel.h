@@ -4,6 +4,7 @@
 // the Keyer's configuration; the Keyer does the keying. GUI thread only.
 
 #include <array>
+#include <string>
 
 #include "app/settings_file.h"
 
@@ -66,6 +67,11 @@ private:
 
     TForm1& f_;
     Keyer& keyer_;
+    // A stored parallel port this machine could not take (no driver, no such card): it
+    // is written back as it was, so one run without ppdev does not erase the user's
+    // keying set-up. Choosing an LPT item forgets it.
+    int storedLptIndex_ = 0;
+    std::string storedLptAddressText_;
 };
 
 }  // namespace kb

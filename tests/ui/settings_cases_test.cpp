@@ -136,6 +136,7 @@ struct FileCase {
     std::function<std::string(const std::string& input)> written{};
     bool keptAside = false;   // the input is found as keybird.dat.bad, byte for byte
     bool lptRefuses = false;  // the parallel port refuses access
+    bool warns = false;       // the file asks for something this machine lacks
     std::string olderKept{};  // a keybird.dat.bad already there
 };
 
@@ -265,6 +266,16 @@ std::vector<FileCase> fileCases() {
                  })) << "access for the card";
              },
          .written = unchanged},
+        {.name = "a stored LPT this machine lacks is said and kept for one that has it",
+         .bytes = defaults({{"LPT=", "3"}, {"ADLPT=", "[3BCh]"}}),
+         .state =
+             [](T& t) {
+                 EXPECT_EQ(t.port().RadioGroupLPT->ItemIndex(), 0);
+                 ASSERT_EQ(t.ui.warnings.size(), 1);
+                 EXPECT_TRUE(t.ui.warnings[0].startsWith(QStringLiteral("LPT3 cannot be used")));
+             },
+         .written = unchanged,
+         .warns = true},
         {.name = "a stored LPT whose port refuses access says what to do",
          .bytes = defaults({{"LPT=", "1"}, {"ADLPT=", "[378h]"}}),
          .state =
@@ -345,7 +356,7 @@ TEST_F(SettingsCasesTest, KeybirdDatInputsAndWhatTheyLeave) {
             EXPECT_FALSE(fs::exists(keptPath())) << "nothing was to be kept";
         }
         // Such files are passed over without a message box.
-        if (!c.lptRefuses) {
+        if (!c.lptRefuses && !c.warns) {
             EXPECT_TRUE(ui.warnings.isEmpty()) << ui.warnings.join('|').toStdString();
         }
         EXPECT_TRUE(ui.errors.isEmpty());
