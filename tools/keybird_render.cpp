@@ -2,45 +2,48 @@
 //
 //   keybird-render [options] [TEXT...]
 //
-// The text comes from the arguments, else from -i FILE, else from standard input. The
-// file is written beside its final name and renamed into place only when complete, so a
+// The text comes from the arguments, else from -i FILE, else from standard input. Files
+// are written beside their final name and renamed into place only when complete, so a
 // failure never leaves a partial file that looks finished.
 
 #include <fcntl.h>
 #include <getopt.h>
-#include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <limits>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "audio/character_fill.h"
-#include "audio/noise.h"
-#include "audio/synthesis.h"
 #include "core/cp1252.h"
-#include "core/morse.h"
-#include "core/random_int.h"
-#include "core/timing.h"
-#include "receive/wav_writer.h"
+#include "tools/audio_encoder.h"
+#include "tools/output_file.h"
+#include "tools/render_plan.h"
+#include "tools/text_renderer.h"
 
 namespace {
 
+using namespace kb::render;
+
 constexpr const char* kUsage =
     "Usage: keybird-render [options] [TEXT...]\n"
-    "Render Morse code into a PCM wave file.\n"
+    "Render Morse code into a sound file: WAV, FLAC, Ogg Vorbis, Opus or MP3.\n"
     "\n"
     "The text is taken from the arguments, else from --input, else from standard input.\n"
     "\n"
-    "  -o, --output FILE        the wave file to write (required)\n"
+    "  -o, --output FILE        the file to write (required); - writes to standard output\n"
     "  -i, --input FILE         read the text from FILE (UTF-8, else Windows-1252)\n"
+    "      --format F           wav, flac, ogg, opus or mp3 (default: from the output\n"
+    "                           name's extension, else wav)\n"
+    "      --quality Q          ogg, opus and mp3: 0 smallest .. 10 best (4)\n"
+    "      --samples S          mono8, mono16, stereo8 or stereo16 (mono8)\n"
+    "      --rate HZ            sample rate, 11025 or 22050 (22050)\n"
     "      --wpm N              speed in words per minute, 5..50 (12)\n"
     "      --spacing N          spacing between characters, 1..30 (1)\n"
     "      --word-spacing N     spacing between words, 1..4 (1)\n"
@@ -48,8 +51,11 @@ constexpr const char* kUsage =
     "      --level DB           sound level in dB, -15..0 (-9)\n"
     "      --pitch HZ           tone pitch in Hz, 100..1500 (800)\n"
     "      --exam-tone          the 830 Hz examination tone with its harmonics\n"
-    "      --rate HZ            sample rate, 11025 or 22050 (22050)\n"
-    "      --format F           mono8, mono16, stereo8 or stereo16 (mono8)\n"
+    "\n"
+    "Long texts, one file per part, named NAME-001.EXT, NAME-002.EXT, ...:\n"
+    "      --split-minutes N    a new file at the first word gap after every N minutes\n"
+    "                           of sound, 1..1440\n"
+    "      --chapter WORD       a new file at each line that begins with WORD (any case)\n"
     "\n"
     "Band conditions (any of these renders the characters as a random run with noise and\n"
     "fading sounds them):\n"
@@ -58,7 +64,11 @@ constexpr const char* kUsage =
     "      --qsb DB             add fading, depth 0..20 dB\n"
     "      --seed N             seed of the random generator, 0..4294967295, for a\n"
     "                           reproducible file (default: from the clock)\n"
-    "  -h, --help               show this help\n";
+    "\n"
+    "  -q, --quiet              no progress line on standard error\n"
+    "  -h, --help               show this help\n"
+    "\n"
+    "Exit status: 0 written, 1 nothing to record, 2 an error (nothing is left half written).\n";
 
 [[noreturn]] void fail(const std::string& message) {
     std::cerr << "keybird-render: " << message << "\n";
@@ -94,28 +104,30 @@ bool readAll(int fd, std::string& out) {
 struct Options {
     std::string output;
     std::optional<std::string> input;
-    kb::TimingSettings timing;
-    int levelDb = kb::DefaultLevelDb;
-    long pitch = 800;
-    bool examTone = false;
-    kb::RecordFormat format;
+    RenderSettings render;
+    std::optional<Container> container;
+    std::optional<int> quality;
+    SplitRule split;
+    bool quiet = false;
     std::string text;
     bool textFromArgs = false;
-    // Band conditions.
-    std::optional<int> noisePosition;
-    int noiseHold = 8;
-    std::optional<int> qsbDepth;
-    bool noiseHoldGiven = false;
-    std::optional<std::uint32_t> seed;
-    bool bandConditions() const { return noisePosition || qsbDepth || seed || noiseHoldGiven; }
 };
+
+bool samplesNamed(const std::string& name, kb::RecordFormat& f) {
+    if (name == "mono8") f.channels = 1, f.bits = 8;
+    else if (name == "mono16") f.channels = 1, f.bits = 16;
+    else if (name == "stereo8") f.channels = 2, f.bits = 8;
+    else if (name == "stereo16") f.channels = 2, f.bits = 16;
+    else return false;
+    return true;
+}
 
 Options parse(int argc, char** argv) {
     // Kept by hand: one line of option ids.
     // clang-format off
     enum {
         Wpm = 256, Spacing, WordSpacing, Weight, Level, Pitch, Exam, Rate, Format,
-        Noise, NoiseBw, Qsb, Seed
+        Samples, Quality, SplitMinutes, Chapter, Noise, NoiseBw, Qsb, Seed
     };
     // clang-format on
     static const option kLong[] = {
@@ -130,6 +142,11 @@ Options parse(int argc, char** argv) {
         {"exam-tone", no_argument, nullptr, Exam},
         {"rate", required_argument, nullptr, Rate},
         {"format", required_argument, nullptr, Format},
+        {"samples", required_argument, nullptr, Samples},
+        {"quality", required_argument, nullptr, Quality},
+        {"split-minutes", required_argument, nullptr, SplitMinutes},
+        {"chapter", required_argument, nullptr, Chapter},
+        {"quiet", no_argument, nullptr, 'q'},
         {"noise", required_argument, nullptr, Noise},
         {"noise-bw", required_argument, nullptr, NoiseBw},
         {"qsb", required_argument, nullptr, Qsb},
@@ -143,58 +160,86 @@ Options parse(int argc, char** argv) {
     // A leading '-' in the option string would take negative levels ("--level -6") as
     // the next option; getopt_long reads a required argument as is, so they work. The
     // leading ':' makes a missing value come back as ':' rather than as unknown.
-    while ((c = getopt_long(argc, argv, ":o:i:h", kLong, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, ":o:i:qh", kLong, nullptr)) != -1) {
         switch (c) {
             case 'o': o.output = optarg; break;
             case 'i': o.input = optarg; break;
-            case Wpm: o.timing.speed = static_cast<int>(parseInt("wpm", optarg, 5, 50)); break;
+            case Wpm:
+                o.render.timing.speed = static_cast<int>(parseInt("wpm", optarg, 5, 50));
+                break;
             case Spacing:
-                o.timing.spacing = static_cast<int>(parseInt("spacing", optarg, 1, 30));
+                o.render.timing.spacing = static_cast<int>(parseInt("spacing", optarg, 1, 30));
                 break;
             case WordSpacing:
-                o.timing.wordSpacingFactor =
+                o.render.timing.wordSpacingFactor =
                     static_cast<int>(parseInt("word-spacing", optarg, 1, 4));
                 break;
             case Weight: {
                 const long w = parseInt("weight", optarg, 3, 5);
-                o.timing.weightRatio = static_cast<int>(w);
+                o.render.timing.weightRatio = static_cast<int>(w);
                 break;
             }
-            case Level: o.levelDb = static_cast<int>(parseInt("level", optarg, -15, 0)); break;
-            case Pitch: o.pitch = parseInt("pitch", optarg, 100, 1500); break;
-            case Exam: o.examTone = true; break;
+            case Level:
+                o.render.levelDb = static_cast<int>(parseInt("level", optarg, -15, 0));
+                break;
+            case Pitch: o.render.pitch = parseInt("pitch", optarg, 100, 1500); break;
+            case Exam: o.render.examTone = true; break;
             case Rate: {
                 const std::string r = optarg;
-                if (r == "22050") o.format.rateDivisor = 1;
-                else if (r == "11025") o.format.rateDivisor = 2;
+                if (r == "22050") o.render.format.rateDivisor = 1;
+                else if (r == "11025") o.render.format.rateDivisor = 2;
                 else fail("invalid value '" + r + "' for --rate (expected 11025 or 22050)");
                 break;
             }
-            case Format: {
-                const std::string f = optarg;
-                if (f == "mono8") o.format.channels = 1, o.format.bits = 8;
-                else if (f == "mono16") o.format.channels = 1, o.format.bits = 16;
-                else if (f == "stereo8") o.format.channels = 2, o.format.bits = 8;
-                else if (f == "stereo16") o.format.channels = 2, o.format.bits = 16;
-                else
-                    fail("invalid value '" + f +
-                         "' for --format (expected mono8, mono16, stereo8 or stereo16)");
+            case Format:
+                // The sample layouts were once given here; they still are understood.
+                if (const auto c = containerNamed(optarg)) {
+                    o.container = c;
+                } else if (!samplesNamed(optarg, o.render.format)) {
+                    fail(std::string("invalid value '")
+                             .append(optarg)
+                             .append("' for --format (expected wav, flac, ogg, opus or mp3)"));
+                }
                 break;
-            }
-            case Noise: o.noisePosition = static_cast<int>(parseInt("noise", optarg, 0, 20)); break;
+            case Samples:
+                if (!samplesNamed(optarg, o.render.format)) {
+                    fail(std::string("invalid value '")
+                             .append(optarg)
+                             .append("' for --samples (expected mono8, mono16, stereo8 or "
+                                     "stereo16)"));
+                }
+                break;
+            case Quality: o.quality = static_cast<int>(parseInt("quality", optarg, 0, 10)); break;
+            case SplitMinutes:
+                o.split.minutes = static_cast<int>(parseInt("split-minutes", optarg, 1, 1440));
+                break;
+            case Chapter:
+                o.split.chapterWord = optarg;
+                if (o.split.chapterWord.empty() ||
+                    o.split.chapterWord.find_first_of(" \t\r\n") != std::string::npos) {
+                    fail(std::string("invalid value '")
+                             .append(optarg)
+                             .append("' for --chapter (expected one word)"));
+                }
+                break;
+            case 'q': o.quiet = true; break;
+            case Noise:
+                o.render.noisePosition = static_cast<int>(parseInt("noise", optarg, 0, 20));
+                break;
             case NoiseBw: {
                 const std::string bw = optarg;
-                if (bw == "10") o.noiseHold = 1;
-                else if (bw == "5") o.noiseHold = 2;
-                else if (bw == "2.5") o.noiseHold = 4;
-                else if (bw == "1.3") o.noiseHold = 8;
+                if (bw == "10") o.render.noiseHold = 1;
+                else if (bw == "5") o.render.noiseHold = 2;
+                else if (bw == "2.5") o.render.noiseHold = 4;
+                else if (bw == "1.3") o.render.noiseHold = 8;
                 else fail("invalid value '" + bw + "' for --noise-bw (expected 10, 5, 2.5 or 1.3)");
-                o.noiseHoldGiven = true;
+                o.render.noiseHoldGiven = true;
                 break;
             }
-            case Qsb: o.qsbDepth = static_cast<int>(parseInt("qsb", optarg, 0, 20)); break;
+            case Qsb: o.render.qsbDepth = static_cast<int>(parseInt("qsb", optarg, 0, 20)); break;
             case Seed:
-                o.seed = static_cast<std::uint32_t>(parseInt("seed", optarg, 0, 4294967295L));
+                o.render.seed =
+                    static_cast<std::uint32_t>(parseInt("seed", optarg, 0, 4294967295L));
                 break;
             case 'h': std::cout << kUsage; std::exit(0);
             case ':': fail(std::string("option '") + argv[optind - 1] + "' needs a value");
@@ -239,210 +284,164 @@ std::string readText(const Options& o) {
         }
         text = kb::decodeTextFile(raw);
     }
-    // As the recorder does for an empty text box: an empty text is refused, not written
-    // as a header-only file.
-    if (text.empty()) fail("nothing to record: the text is empty");
     return text;
 }
 
-// The temporary being written, for the signal handler: an interrupted render (Ctrl+C, a
-// terminal closed, kill) removes it before it dies, as every failure does.
-char gTemporary[4096];
-
-extern "C" void removeTemporaryAndDie(int sig) {
-    if (gTemporary[0] != '\0') ::unlink(gTemporary);
-    ::signal(sig, SIG_DFL);
-    ::raise(sig);
+// As the recorder does for an empty text box: a text that would sound nothing is
+// refused, not written as a header-only file.
+[[noreturn]] void nothingToRecord(const char* why) {
+    std::cerr << "keybird-render: Nothing to record: " << why << "\n";
+    std::exit(1);
 }
 
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-
-// Signals held off while the temporary's name is recorded or forgotten.
-class SignalsHeld {
+// Renders longer than a second say how far they are, on a terminal only.
+class Progress {
 public:
-    SignalsHeld() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int sig : kCleanupSignals) sigaddset(&set, sig);
-        sigprocmask(SIG_BLOCK, &set, &old_);
+    Progress(bool quiet, std::uint64_t total)
+        : shown_(!quiet && ::isatty(STDERR_FILENO)),
+          total_(total),
+          start_(std::chrono::steady_clock::now()) {}
+    ~Progress() {
+        if (drawn_) std::cerr << "\r" << std::string(width_, ' ') << "\r" << std::flush;
     }
-    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
-    SignalsHeld(const SignalsHeld&) = delete;
-    SignalsHeld& operator=(const SignalsHeld&) = delete;
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
 
-private:
-    sigset_t old_;
-};
-
-void setTemporary(const std::string& path) {
-    SignalsHeld held;
-    const std::size_t n = std::min(path.size(), sizeof gTemporary - 1);
-    std::memcpy(gTemporary, path.data(), n);
-    gTemporary[n] = '\0';
-}
-
-void installCleanupHandlers() {
-    struct sigaction sa {};
-    sa.sa_handler = removeTemporaryAndDie;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : kCleanupSignals) {
-        struct sigaction old {};
-        // A signal the caller chose to ignore (nohup, a background job) stays ignored.
-        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
-        sigaction(sig, &sa, nullptr);
-    }
-}
-
-// What goes into the file, character by character: the recorder's rendering, or the
-// buffers a random run with noise and fading would sound.
-class Renderer {
-public:
-    Renderer(const Options& o, const std::string& text) : o_(o), text_(text) {
-        kb::ToneParams params;
-        params.pitch = static_cast<kb::Real>(o.pitch);
-        params.type = o.examTone ? kb::ToneType::Examination : kb::ToneType::Sine;
-        params.levelGain = kb::levelGain(o.levelDb);
-        d_ = kb::elementDurations(kb::speedFactor(o.timing.speed), o.timing.weightRatio);
-        rd_ = kb::recordDurations(d_, o.format);
-        sp_ = {o.timing.spacing, o.timing.wordSpacingFactor};
-        character_.speed = o.timing.speed;
-        character_.weightRatio = o.timing.weightRatio;
-        character_.spacing = o.timing.spacing;
-        character_.wordSpacingFactor = o.timing.wordSpacingFactor;
-        character_.noise = o.noisePosition.has_value();
-        character_.fading = o.qsbDepth.has_value();
-        if (!o.bandConditions()) {
-            tone_.rebuild(params);
+    void update(std::uint64_t done, const std::string& file) {
+        if (!shown_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - start_ < std::chrono::seconds(1) ||
+            now - last_ < std::chrono::milliseconds(200)) {
             return;
         }
-        random_.seed(o.seed ? *o.seed : kb::clockSeed());
-        tables_.setPitch(params.pitch, params.type);
-        tables_.setLevelGain(params.levelGain);
-        tables_.setNoise({kb::noiseAmplitudeOfPosition(o.noisePosition.value_or(20)), o.noiseHold});
-        if (o.qsbDepth) {
-            fading_.depthDb = *o.qsbDepth;
-            fading_.startRun(random_, o.timing.speed);
-        }
+        last_ = now;
+        const auto percent = total_ > 0 ? done * 100 / total_ : 100;
+        std::string line = std::string("keybird-render: ")
+                               .append(std::to_string(percent))
+                               .append("%  ")
+                               .append(file);
+        const std::size_t w = line.size();
+        if (line.size() < width_) line.append(width_ - line.size(), ' ');
+        width_ = std::max(width_, w);
+        std::cerr << "\r" << line << std::flush;
+        drawn_ = true;
     }
 
-    // The byte count of the sample data.
-    std::uint64_t dataSize() const {
-        if (!o_.bandConditions()) return kb::recordDataSize(text_, morse_, rd_, o_.format, sp_);
-        std::uint64_t bytes = 0;
-        for (char ch : text_) {
-            if (const int n = bufferValues(static_cast<unsigned char>(ch)); n > 0) {
-                bytes += kb::convertedBufferSize(n, o_.format);
+private:
+    bool shown_;
+    std::uint64_t total_;
+    std::chrono::steady_clock::time_point start_;
+    std::chrono::steady_clock::time_point last_{};
+    std::size_t width_ = 0;
+    bool drawn_ = false;
+};
+
+struct PlannedFile {
+    Part part;
+    OutputTarget target;
+};
+
+// Every file is named and checked before any sound is made, so a bad name or folder
+// never costs a long render.
+std::vector<PlannedFile> planFiles(const Options& o, Container container, const std::string& text,
+                                   const TextRenderer& renderer) {
+    const auto bytesOf = [&renderer](unsigned char c) { return renderer.characterBytes(c); };
+    const std::vector<Part> parts =
+        planParts(text, bytesOf, o.render.format.bytesPerSecond(), o.split);
+    std::string error;
+    std::vector<PlannedFile> files;
+    if (!o.split.splits()) {
+        const auto target = resolveOutput(o.output, error);
+        if (!target) fail(error);
+        files.push_back({parts.front(), *target});  // the whole text
+    } else {
+        if (o.output == "-")
+            fail("--split-minutes and --chapter write several files: give -o NAME");
+        const auto base = resolveOutput(o.output, error);
+        if (base && base->kind != OutputTarget::Kind::Replace) {
+            fail(std::string("--split-minutes and --chapter write several files: '")
+                     .append(o.output)
+                     .append("' is not a file name"));
+        }
+        for (std::size_t k = 0; k < parts.size(); ++k) {
+            const std::string name =
+                partFileName(o.output, static_cast<int>(k + 1), extensionOf(container));
+            const auto target = resolveOutput(name, error);
+            if (!target) fail(error);
+            if (target->kind != OutputTarget::Kind::Replace) {
+                fail(std::string("cannot write '").append(name).append("': it is not a file"));
             }
+            files.push_back({parts[k], *target});
         }
-        return bytes;
     }
-
-    // Appends one character's bytes.
-    void append(std::vector<std::uint8_t>& out, unsigned char c) {
-        if (!o_.bandConditions()) {
-            kb::renderRecordCharacter(out, c, morse_, tone_, rd_, o_.format, sp_);
-            return;
+    if (container == Container::Wav) {
+        for (const PlannedFile& f : files) {
+            if (f.part.bytes <= WavDataMax) continue;
+            const std::size_t fit = charactersThatFit(text, f.part.begin, bytesOf, WavDataMax);
+            fail(std::string("the text is too long for one WAV file: 4 GiB of samples hold ")
+                     .append(std::to_string(fit))
+                     .append(" of its ")
+                     .append(std::to_string(f.part.end - f.part.begin))
+                     .append(" characters")
+                     .append(files.size() > 1
+                                 ? std::string(" in '").append(f.target.shown).append("'")
+                                 : std::string())
+                     .append("; split it (--split-minutes, --chapter) or choose a compressed "
+                             "format (--format flac)"));
         }
-        if (bufferValues(c) == 0) return;
-        const int n = kb::fillOneCharacter(buffer_, schedule_, false, {tables_, random_, fading_},
-                                           morse_[c], c == kb::Blank, character_);
-        kb::appendConvertedBuffer(out, buffer_.data(), n, o_.format);
     }
+    return files;
+}
 
-private:
-    // Values of a character's buffer; 0 for a character without code.
-    int bufferValues(unsigned char c) const {
-        const bool blank = c == kb::Blank;
-        if (!blank && !morse_.hasCode(c)) return 0;
-        const int gaps = kb::trailingGapCount(blank, character_);
-        if (blank) return gaps * d_.gap;
-        const int n = kb::characterDuration(morse_[c], d_, gaps);
-        return std::min(n, kb::CharBuffer::capacity());
-    }
-
-    const Options& o_;
-    const std::string& text_;
-    kb::MorseTable morse_;
-    kb::ElementDurations d_;
-    kb::RecordDurations rd_;
-    kb::RecordSpacing sp_;
-    kb::ToneTable tone_;
-    kb::RandomInt random_;
-    kb::SoundTables tables_{random_};
-    kb::Fading fading_;
-    kb::CharacterSettings character_;
-    kb::CharBuffer buffer_;
-    kb::KeyingSchedule schedule_;  // unused: a file is never keyed
-};
-
-// Writes the whole file to a temporary beside the output, then renames it into place.
-void render(const Options& o, const std::string& text) {
-    Renderer renderer(o, text);
-    const std::uint64_t size = renderer.dataSize();
-    if (size > std::numeric_limits<std::uint32_t>::max() - 36u) {
-        fail("the text is too long for one wave file (over 4 GiB of samples)");
-    }
-
-    if (o.output.size() + 7 >= sizeof gTemporary) fail("the output file name is too long");
-    std::string tmp = o.output + ".XXXXXX";
-    installCleanupHandlers();
-    int fd;
-    int openError;
-    {
-        SignalsHeld held;
-        fd = mkstemp(tmp.data());
-        openError = errno;
-        if (fd >= 0) setTemporary(tmp);
-    }
-    if (fd < 0) fail("cannot write '" + o.output + "': " + std::strerror(openError));
-    FILE* f = fdopen(fd, "wb");
-    if (!f) {
-        ::close(fd);
-        ::unlink(tmp.c_str());
-        fail("cannot write '" + o.output + "': " + std::strerror(errno));
-    }
-    auto abandon = [&](int err) {
-        std::fclose(f);
-        ::unlink(tmp.c_str());
-        fail("cannot write '" + o.output + "': " + std::strerror(err));
-    };
-
-    const auto header = kb::wavHeader(o.format, static_cast<std::uint32_t>(size));
-    if (std::fwrite(header.data(), 1, header.size(), f) != header.size()) abandon(errno);
+void render(const Options& o, Container container, const std::string& text) {
+    TextRenderer renderer(o.render);
+    const std::vector<PlannedFile> files = planFiles(o, container, text, renderer);
+    std::uint64_t total = 0;
+    for (const PlannedFile& f : files) total += f.part.bytes;
+    Progress progress(o.quiet, total);
+    std::uint64_t done = 0;
     std::vector<std::uint8_t> buf;
     buf.reserve(1 << 20);
-    for (char ch : text) {
-        renderer.append(buf, static_cast<unsigned char>(ch));
-        if (buf.size() >= (1u << 19)) {
-            if (std::fwrite(buf.data(), 1, buf.size(), f) != buf.size()) abandon(errno);
-            buf.clear();
+    for (const PlannedFile& f : files) {
+        std::string error;
+        OutputFile out;
+        if (!out.open(f.target, error)) fail(error);
+        const auto encoder = makeEncoder(container, out.fd(), o.render.format, f.part.bytes,
+                                         o.quality.value_or(DefaultQuality), error);
+        const auto abandon = [&](const std::string& why) {
+            out.abandon();
+            fail(std::string("cannot write '").append(f.target.shown).append("': ").append(why));
+        };
+        if (!encoder) abandon(error);
+        for (std::size_t i = f.part.begin; i < f.part.end; ++i) {
+            renderer.append(buf, static_cast<unsigned char>(text[i]));
+            if (buf.size() >= (1u << 19) || i + 1 == f.part.end) {
+                if (!encoder->write(buf.data(), buf.size())) abandon(encoder->error());
+                done += buf.size();
+                buf.clear();
+                progress.update(done, f.target.shown);
+            }
         }
-    }
-    if (!buf.empty() && std::fwrite(buf.data(), 1, buf.size(), f) != buf.size()) abandon(errno);
-    if (std::fflush(f) != 0 || fsync(fileno(f)) != 0) abandon(errno);
-    // mkstemp creates 0600; a rendered file is an ordinary user file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    fchmod(fileno(f), 0666 & ~mask);
-    if (std::fclose(f) != 0) {
-        const int err = errno;
-        ::unlink(tmp.c_str());
-        fail("cannot write '" + o.output + "': " + std::strerror(err));
-    }
-    {
-        SignalsHeld held;
-        const bool renamed = std::rename(tmp.c_str(), o.output.c_str()) == 0;
-        const int err = errno;
-        if (!renamed) ::unlink(tmp.c_str());
-        setTemporary("");
-        if (!renamed) fail("cannot write '" + o.output + "': " + std::strerror(err));
+        if (!encoder->finish()) abandon(encoder->error());
+        if (!out.commit(error)) fail(error);
     }
 }
 
 }  // namespace
-
 int main(int argc, char** argv) {
     const Options o = parse(argc, argv);
-    render(o, readText(o));
+    const Container container =
+        o.container.value_or(containerOfFileName(o.output).value_or(Container::Wav));
+    if (o.quality && !isLossy(container)) {
+        fail(std::string("--quality applies to ogg, opus and mp3; ")
+                 .append(extensionOf(container))
+                 .append(" keeps every sample as it is"));
+    }
+    const std::string text = readText(o);
+    if (text.empty()) nothingToRecord("the text is empty");
+    if (!TextRenderer::soundsAnything(text)) {
+        nothingToRecord("the text has no character with a Morse code");
+    }
+    render(o, container, text);
     return 0;
 }

@@ -1,9 +1,11 @@
-// A rendered wave file read back by an independent decoder: multimon-ng's MORSE_CW
+// A rendered file read back by an independent decoder: multimon-ng's MORSE_CW
 // demodulator. It takes raw signed 16-bit mono samples at 22050 Hz; the 16-bit mono
-// 22050 Hz file is fed to it as is (header stripped), the other formats through sox.
+// 22050 Hz file is fed to it as is (header stripped), the other sample layouts through
+// sox, and the compressed files decoded by libsndfile.
 
 #include <gtest/gtest.h>
-
+#include <samplerate.h>
+#include <sndfile.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -79,7 +81,7 @@ TEST_P(MultimonDecode, DecodesTheRenderedText) {
     const std::string raw = (dir.path() / "text.raw").string();
     // 20 wpm: multimon-ng's timing starts from 50 ms elements and follows 60 ms dots at once.
     const test::ProcessResult r = test::runProcess({KEYBIRD_RENDER_BIN, "-o", wav, "--wpm", "20",
-                                                    "--format", c.format, "--rate", c.rate, kText},
+                                                    "--samples", c.format, "--rate", c.rate, kText},
                                                    {"", std::nullopt, dir.path()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
 
@@ -110,6 +112,100 @@ INSTANTIATE_TEST_SUITE_P(
                     DecodeCase{"stereo16", "22050"}, DecodeCase{"stereo8", "11025"},
                     DecodeCase{"mono16", "11025"}),
     [](const auto& info) { return std::string(info.param.format) + "_" + info.param.rate; });
+
+// A sound file as libsndfile decodes it: the first channel as 16-bit values at its rate.
+struct Decoded {
+    int rate = 0;
+    std::vector<short> values;
+};
+
+Decoded decode(const std::string& path) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    Decoded d;
+    if (!f) return d;
+    d.rate = info.samplerate;
+    std::vector<short> frame(4096 * static_cast<std::size_t>(info.channels));
+    sf_count_t n;
+    while ((n = sf_readf_short(f, frame.data(), 4096)) > 0) {
+        for (sf_count_t k = 0; k < n; ++k) d.values.push_back(frame[k * info.channels]);
+    }
+    sf_close(f);
+    return d;
+}
+
+// What multimon-ng reads: 22050 Hz, then a second of silence so the last character ends.
+std::string rawFor(const Decoded& d) {
+    std::vector<short> values = d.values;
+    if (d.rate != 22050) {
+        std::vector<float> in(values.size()), out(values.size() * 22050 / d.rate + 4096);
+        src_short_to_float_array(values.data(), in.data(), static_cast<int>(in.size()));
+        SRC_DATA s{in.data(),
+                   out.data(),
+                   static_cast<long>(in.size()),
+                   static_cast<long>(out.size()),
+                   0,
+                   0,
+                   1,
+                   22050.0 / d.rate};
+        if (src_simple(&s, SRC_SINC_MEDIUM_QUALITY, 1) != 0) return {};
+        values.resize(static_cast<std::size_t>(s.output_frames_gen));
+        src_float_to_short_array(out.data(), values.data(), static_cast<int>(values.size()));
+    }
+    values.resize(values.size() + 22050, 0);
+    return std::string(reinterpret_cast<const char*>(values.data()), values.size() * 2);
+}
+
+struct CompressedCase {
+    const char* ext;
+    const char* samples;
+};
+
+void PrintTo(const CompressedCase& c, std::ostream* os) {
+    *os << c.ext << " " << c.samples;
+}
+
+class CompressedDecode : public testing::TestWithParam<CompressedCase> {
+protected:
+    test::TempDir dir;
+};
+
+TEST_P(CompressedDecode, SameSoundAsTheWaveFile) {
+    const std::string ext = GetParam().ext;
+    const std::string wav = (dir.path() / "text.wav").string();
+    const std::string coded = (dir.path() / ("text." + ext)).string();
+    for (const std::string& out : {wav, coded}) {
+        const test::ProcessResult r = test::runProcess(
+            {KEYBIRD_RENDER_BIN, "-o", out, "--wpm", "20", "--samples", GetParam().samples, kText},
+            {"", std::nullopt, dir.path()});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+    const Decoded ref = decode(wav);
+    const Decoded got = decode(coded);
+    ASSERT_FALSE(got.values.empty()) << coded << ": " << sf_strerror(nullptr);
+    if (ext == "flac") {
+        EXPECT_TRUE(got.values == ref.values) << "FLAC holds the samples bit for bit";
+    }
+    EXPECT_NEAR(static_cast<double>(got.values.size()) / got.rate,
+                static_cast<double>(ref.values.size()) / ref.rate, 0.1);
+
+    const auto multimon = findProgram("multimon-ng");
+    if (!multimon) GTEST_SKIP() << "multimon-ng is not installed: the text is not decoded";
+    const std::string raw = (dir.path() / "text.raw").string();
+    std::ofstream(raw, std::ios::binary) << rawFor(got);
+    const test::ProcessResult d =
+        test::runProcess({*multimon, "-q", "-c", "-a", "MORSE_CW", "-t", "raw", raw},
+                         {"", std::nullopt, dir.path()});
+    ASSERT_EQ(d.exitCode, 0) << d.err;
+    EXPECT_EQ(squeeze(d.out), squeeze(kText)) << "decoded: " << d.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, CompressedDecode,
+    testing::Values(CompressedCase{"flac", "mono16"}, CompressedCase{"flac", "stereo8"},
+                    CompressedCase{"ogg", "mono16"}, CompressedCase{"opus", "mono16"},
+                    CompressedCase{"mp3", "mono8"}),
+    [](const auto& info) { return std::string(info.param.ext) + "_" + info.param.samples; });
 
 }  // namespace
 }  // namespace kb
