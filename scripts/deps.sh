@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   portaudio19-dev libportaudio2
-  libsndfile1-dev libsamplerate0-dev
+  libsndfile1-dev libsoxr-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 if [ "${1:-}" = "--test" ]; then

@@ -1,7 +1,7 @@
 #include "tools/audio_encoder.h"
 
-#include <samplerate.h>
 #include <sndfile.h>
+#include <soxr.h>
 
 #include <algorithm>
 #include <array>
@@ -60,7 +60,7 @@ public:
     SndfileEncoder(const RecordFormat& f) : format_(f) {}
     ~SndfileEncoder() override {
         if (file_) sf_close(file_);
-        if (resampler_) src_delete(resampler_);
+        if (resampler_) soxr_delete(resampler_);
     }
     SndfileEncoder(const SndfileEncoder&) = delete;
     SndfileEncoder& operator=(const SndfileEncoder&) = delete;
@@ -72,7 +72,8 @@ public:
         switch (c) {
             case Container::Flac:
                 // The WAV's own sample width, so that FLAC holds its samples bit for bit.
-                info.format = SF_FORMAT_FLAC | (format_.bits == 8 ? SF_FORMAT_PCM_S8 : SF_FORMAT_PCM_16);
+                info.format =
+                    SF_FORMAT_FLAC | (format_.bits == 8 ? SF_FORMAT_PCM_S8 : SF_FORMAT_PCM_16);
                 break;
             case Container::Ogg: info.format = SF_FORMAT_OGG | SF_FORMAT_VORBIS; break;
             case Container::Opus:
@@ -94,6 +95,11 @@ public:
         if (isLossy(c)) {
             // libsndfile's scale runs the other way: 0 is the best sound.
             double level = 1.0 - quality / 10.0;
+            if (c == Container::Opus) {
+                // For Opus libsndfile reads the level as a bitrate from 256 kbit/s down to
+                // 6; one tone needs far less than music. 12 to 62 kbit/s, 32 by default.
+                level = 1.0 - (12.0 + 5.0 * quality - 6.0) / 250.0;
+            }
             sf_command(file_, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
             if (c == Container::Mp3) {
                 int mode = SF_BITRATE_MODE_VARIABLE;
@@ -101,10 +107,13 @@ public:
             }
         }
         if (info.samplerate != static_cast<int>(format_.rate())) {
-            int err = 0;
-            resampler_ = src_new(SRC_SINC_FASTEST, format_.channels, &err);
-            if (!resampler_) {
-                error_ = src_strerror(err);
+            soxr_error_t err = nullptr;
+            const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_FLOAT32_I);
+            const soxr_quality_spec_t q = soxr_quality_spec(SOXR_HQ, 0);
+            resampler_ = soxr_create(format_.rate(), info.samplerate, format_.channels, &err, &io,
+                                     &q, nullptr);
+            if (err) {
+                error_ = err;
                 return false;
             }
             ratio_ = static_cast<double>(info.samplerate) / format_.rate();
@@ -144,8 +153,8 @@ private:
             }
         } else {
             for (std::size_t k = 0; k < values; ++k) {
-                shorts_[k] = static_cast<short>(static_cast<std::uint16_t>(data[2 * k] |
-                                                                           data[2 * k + 1] << 8));
+                shorts_[k] = static_cast<short>(
+                    static_cast<std::uint16_t>(data[2 * k] | data[2 * k + 1] << 8));
             }
         }
         if (resampler_) return resample(shorts_.data(), frames, false);
@@ -157,45 +166,38 @@ private:
         return true;
     }
 
+    // Passes frames through the resampler (nullptr, 0 at the end drains it).
     bool resample(const short* in, std::size_t frames, bool last) {
-        const std::size_t values = frames * format_.channels;
-        floatsIn_.resize(values);
-        if (values > 0) src_short_to_float_array(in, floatsIn_.data(), static_cast<int>(values));
         std::size_t used = 0;
-        do {
-            const std::size_t room = (frames - used) * 2 + 1024;
-            floatsOut_.resize(room * format_.channels);
-            SRC_DATA d{};
-            d.data_in = floatsIn_.data() + used * format_.channels;
-            d.input_frames = static_cast<long>(frames - used);
-            d.data_out = floatsOut_.data();
-            d.output_frames = static_cast<long>(room);
-            d.end_of_input = last ? 1 : 0;
-            d.src_ratio = ratio_;
-            if (const int err = src_process(resampler_, &d); err != 0) {
-                error_ = src_strerror(err);
+        for (;;) {
+            const std::size_t room = static_cast<std::size_t>((frames - used) * ratio_) + 1024;
+            floats_.resize(room * format_.channels);
+            std::size_t inDone = 0;
+            std::size_t outDone = 0;
+            const soxr_error_t err =
+                soxr_process(resampler_, last ? nullptr : in + used * format_.channels,
+                             frames - used, &inDone, floats_.data(), room, &outDone);
+            if (err) {
+                error_ = err;
                 return false;
             }
-            used += static_cast<std::size_t>(d.input_frames_used);
-            if (d.output_frames_gen > 0 &&
-                sf_writef_float(file_, floatsOut_.data(), d.output_frames_gen) !=
-                    d.output_frames_gen) {
+            used += inDone;
+            if (outDone > 0 &&
+                sf_writef_float(file_, floats_.data(), static_cast<sf_count_t>(outDone)) !=
+                    static_cast<sf_count_t>(outDone)) {
                 error_ = sf_strerror(file_);
                 return false;
             }
-            // At the end the resampler drains its delay line over several calls.
-            if (last && d.output_frames_gen == 0) break;
-        } while (used < frames || last);
-        return true;
+            if (last ? outDone == 0 : used >= frames) return true;
+        }
     }
 
     RecordFormat format_;
     SNDFILE* file_ = nullptr;
-    SRC_STATE* resampler_ = nullptr;
+    soxr_t resampler_ = nullptr;
     double ratio_ = 1.0;
     std::vector<short> shorts_;
-    std::vector<float> floatsIn_;
-    std::vector<float> floatsOut_;
+    std::vector<float> floats_;
 };
 
 }  // namespace

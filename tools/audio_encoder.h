@@ -1,7 +1,7 @@
 #pragma once
 // The file formats keybird-render writes. WAV is the recorder's own byte-exact writer;
 // FLAC, Ogg Vorbis, Opus and MP3 go through libsndfile and are handed exactly the
-// samples the WAV would hold (Opus, which takes only a few rates, through libsamplerate).
+// samples the WAV would hold (Opus, which takes only a few rates, through soxr).
 
 #include <cstdint>
 #include <memory>
@@ -47,7 +47,6 @@ protected:
 // the caller will write (the WAV header needs it first). Nothing, with `error` set,
 // when the format cannot be written.
 std::unique_ptr<AudioEncoder> makeEncoder(Container c, int fd, const RecordFormat& format,
-                                          std::uint64_t dataBytes, int quality,
-                                          std::string& error);
+                                          std::uint64_t dataBytes, int quality, std::string& error);
 
 }  // namespace kb::render

@@ -116,8 +116,9 @@ std::optional<OutputTarget> resolveOutput(const std::string& name, std::string& 
     t.shown = name;
     if (name == "-") {
         if (::isatty(STDOUT_FILENO)) {
-            error = "standard output is a terminal; send it to a file or a program (> FILE, "
-                    "| PROGRAM) or give -o FILE";
+            error =
+                "standard output is a terminal; send it to a file or a program (> FILE, "
+                "| PROGRAM) or give -o FILE";
             return std::nullopt;
         }
         t.kind = OutputTarget::Kind::StandardOutput;
@@ -169,7 +170,8 @@ std::optional<OutputTarget> resolveOutput(const std::string& name, std::string& 
             t.kind = OutputTarget::Kind::Direct;
             return t;
         }
-        if (S_ISBLK(st.st_mode)) return fail("it is a disk device; sound is not written over a disk");
+        if (S_ISBLK(st.st_mode))
+            return fail("it is a disk device; sound is not written over a disk");
         if (S_ISSOCK(st.st_mode)) return fail("it is a socket, which a file cannot be written to");
         return fail("it is neither a file, a pipe nor a character device");
     }

@@ -21,9 +21,9 @@ struct OutputTarget {
         StandardOutput,  // "-"
     };
     Kind kind = Kind::Replace;
-    std::string path;             // after symbolic links; empty for standard output
-    std::string shown;            // the name as the user gave it, for messages
-    std::optional<mode_t> mode;   // an existing regular file's permission bits
+    std::string path;            // after symbolic links; empty for standard output
+    std::string shown;           // the name as the user gave it, for messages
+    std::optional<mode_t> mode;  // an existing regular file's permission bits
     bool seekable() const { return kind == Kind::Replace; }
 };
 

@@ -4,8 +4,8 @@
 // sox, and the compressed files decoded by libsndfile.
 
 #include <gtest/gtest.h>
-#include <samplerate.h>
 #include <sndfile.h>
+#include <soxr.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -138,19 +138,15 @@ Decoded decode(const std::string& path) {
 std::string rawFor(const Decoded& d) {
     std::vector<short> values = d.values;
     if (d.rate != 22050) {
-        std::vector<float> in(values.size()), out(values.size() * 22050 / d.rate + 4096);
-        src_short_to_float_array(values.data(), in.data(), static_cast<int>(in.size()));
-        SRC_DATA s{in.data(),
-                   out.data(),
-                   static_cast<long>(in.size()),
-                   static_cast<long>(out.size()),
-                   0,
-                   0,
-                   1,
-                   22050.0 / d.rate};
-        if (src_simple(&s, SRC_SINC_MEDIUM_QUALITY, 1) != 0) return {};
-        values.resize(static_cast<std::size_t>(s.output_frames_gen));
-        src_float_to_short_array(out.data(), values.data(), static_cast<int>(values.size()));
+        std::vector<short> out(values.size() * 22050 / d.rate + 4096);
+        std::size_t done = 0;
+        const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+        if (soxr_oneshot(d.rate, 22050, 1, values.data(), values.size(), nullptr, out.data(),
+                         out.size(), &done, &io, nullptr, nullptr)) {
+            return {};
+        }
+        out.resize(done);
+        values = out;
     }
     values.resize(values.size() + 22050, 0);
     return std::string(reinterpret_cast<const char*>(values.data()), values.size() * 2);

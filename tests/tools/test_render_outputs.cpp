@@ -72,7 +72,8 @@ TEST_F(RenderTargets, StandardOutputAndAFifoAreWrittenStraightThrough) {
     const std::string want = reference("cq de f5abc");
     const std::string bin = KEYBIRD_RENDER_BIN;
     // Through a pipe, into a reader: the header's sizes are known before the first byte.
-    ASSERT_EQ(shell("'" + bin + "' -o - cq de f5abc | cat > '" + at("piped.wav") + "'").exitCode, 0);
+    ASSERT_EQ(shell("'" + bin + "' -o - cq de f5abc | cat > '" + at("piped.wav") + "'").exitCode,
+              0);
     EXPECT_TRUE(readWholeFile(at("piped.wav")) == want);
 
     ASSERT_EQ(::mkfifo(at("fifo").c_str(), 0600), 0);
@@ -115,29 +116,32 @@ TEST_P(RenderRefusedTargets, BeforeAnySoundAndLeavesThemAsTheyWere) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, RenderRefusedTargets,
-    testing::Values(
-        RefusedCase{"ReadOnlyFile",
-                    [](const RenderTargets&, const std::string& p) {
-                        std::ofstream(p) << "keep";
-                        ::chmod(p.c_str(), 0444);
-                    },
-                    "read-only"},
-        RefusedCase{"Folder", [](const RenderTargets&,
-                                 const std::string& p) { fs::create_directory(p); },
-                    "folder"},
-        RefusedCase{"Socket",
-                    [](const RenderTargets&, const std::string& p) {
-                        const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-                        sockaddr_un a{};
-                        a.sun_family = AF_UNIX;
-                        p.copy(a.sun_path, sizeof a.sun_path - 1);
-                        ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-                        ::close(s);
-                    },
-                    "socket"},
-        RefusedCase{"LinkLoop", [](const RenderTargets&,
-                                   const std::string& p) { fs::create_symlink("target", p); },
-                    "symbolic links"}),
+    testing::Values(RefusedCase{"ReadOnlyFile",
+                                [](const RenderTargets&, const std::string& p) {
+                                    std::ofstream(p) << "keep";
+                                    ::chmod(p.c_str(), 0444);
+                                },
+                                "read-only"},
+                    RefusedCase{
+                        "Folder",
+                        [](const RenderTargets&, const std::string& p) { fs::create_directory(p); },
+                        "folder"},
+                    RefusedCase{"Socket",
+                                [](const RenderTargets&, const std::string& p) {
+                                    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+                                    sockaddr_un a{};
+                                    a.sun_family = AF_UNIX;
+                                    p.copy(a.sun_path, sizeof a.sun_path - 1);
+                                    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a),
+                                              0);
+                                    ::close(s);
+                                },
+                                "socket"},
+                    RefusedCase{"LinkLoop",
+                                [](const RenderTargets&, const std::string& p) {
+                                    fs::create_symlink("target", p);
+                                },
+                                "symbolic links"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RenderTargets, AFolderThisUserCannotWriteIsRefused) {
@@ -145,8 +149,10 @@ TEST_F(RenderTargets, AFolderThisUserCannotWriteIsRefused) {
     ::chmod(at("locked").c_str(), 0555);
     ::chmod(dir.path().c_str(), 0755);
     // root writes anywhere; the check runs as an ordinary user then.
-    const std::string asUser = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
-    const ProcessResult r = shell(asUser + "'" + KEYBIRD_RENDER_BIN + "' -o '" + at("locked/x.wav") + "' e");
+    const std::string asUser =
+        ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    const ProcessResult r =
+        shell(asUser + "'" + KEYBIRD_RENDER_BIN + "' -o '" + at("locked/x.wav") + "' e");
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
     EXPECT_TRUE(fs::is_empty(at("locked")));
@@ -162,7 +168,8 @@ TEST_F(RenderTargets, ThirtyMinutesSplitAtTenGiveThreeFilesThatJoinBack) {
     std::string text;
     while (text.size() < 29 * 25 * 6) text += "paris cq de f5abc ";
     std::ofstream(at("long.txt")) << text;
-    const std::vector<std::string> common = {"--wpm", "25", "--rate", "11025", "-i", at("long.txt")};
+    const std::vector<std::string> common = {"--wpm", "25", "--rate",
+                                             "11025", "-i", at("long.txt")};
     auto args = common;
     args.insert(args.end(), {"-o", at("whole.wav")});
     ASSERT_EQ(run(args).exitCode, 0);
@@ -172,7 +179,7 @@ TEST_F(RenderTargets, ThirtyMinutesSplitAtTenGiveThreeFilesThatJoinBack) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
 
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"book-001.wav", "book-002.wav",
-                                                        "book-003.wav", "long.txt", "whole.wav"}));
+                                                       "book-003.wav", "long.txt", "whole.wav"}));
     std::string joined;
     for (const char* part : {"book-001.wav", "book-002.wav", "book-003.wav"}) {
         const std::string data = samples(readWholeFile(at(part)));
@@ -211,17 +218,25 @@ TEST_P(RenderPlan, CutsBeforeASoundingCharacter) {
 
 const std::string k100 = std::string(100, 'e');
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, RenderPlan,
-    testing::Values(
-        PlanCase{"NoRule", "ab cd\n", 0, "", {"ab cd\n"}},
-        PlanCase{"Chapters", "Title\nChapter 1\nab\nCHAPTER 2 cd\nchapters\n", 0, "chapter",
-                 {"Title\n", "Chapter 1\nab\n", "CHAPTER 2 cd\nchapters\n"}},
-        PlanCase{"ChapterFirstMakesNoEmptyFile", "\n\nchapter 1 ab\nchapter 2", 0, "chapter",
-                 {"\n\nchapter 1 ab\n", "chapter 2"}},
-        PlanCase{"MinutesAtTheNextWordGap", k100 + " " + k100 + "  x y", 1, "",
-                 {k100 + " " + k100 + "  ", "x y"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rules, RenderPlan,
+                         testing::Values(PlanCase{"NoRule", "ab cd\n", 0, "", {"ab cd\n"}},
+                                         PlanCase{"Chapters",
+                                                  "Title\nChapter 1\nab\nCHAPTER 2 cd\nchapters\n",
+                                                  0,
+                                                  "chapter",
+                                                  {"Title\n", "Chapter 1\nab\n",
+                                                   "CHAPTER 2 cd\nchapters\n"}},
+                                         PlanCase{"ChapterFirstMakesNoEmptyFile",
+                                                  "\n\nchapter 1 ab\nchapter 2",
+                                                  0,
+                                                  "chapter",
+                                                  {"\n\nchapter 1 ab\n", "chapter 2"}},
+                                         PlanCase{"MinutesAtTheNextWordGap",
+                                                  k100 + " " + k100 + "  x y",
+                                                  1,
+                                                  "",
+                                                  {k100 + " " + k100 + "  ", "x y"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RenderPartNames, AreNumberedBeforeTheExtension) {
     EXPECT_EQ(render::partFileName("out/book.ogg", 1, "ogg"), "out/book-001.ogg");
