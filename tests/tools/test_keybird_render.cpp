@@ -280,6 +280,14 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{{"-o", "OUT", "--split-minutes", "0", "e"}, "1..1440"},
                     BadCase{{"-o", "OUT", "--chapter", "two words", "e"}, "one word"},
                     BadCase{{"-o", "-", "--split-minutes", "5", "e"}, "give -o NAME"},
+                    // 17 hours of 16-bit stereo: over 4 GiB, refused before any sound.
+                    BadCase{{"-o", "OUT", "--wpm", "5", "--samples", "stereo16",
+                             [] {
+                                 std::string t;
+                                 for (int k = 0; k < 5000; ++k) t += "paris ";
+                                 return t;
+                             }()},
+                            "4 GiB of samples hold 2"},
                     BadCase{{"-o", "OUT", "e", "--wpm"}, "'--wpm' needs a value"},
                     BadCase{{"-o", "OUT", "--colour", "red", "e"}, "'--colour'"},
                     BadCase{{"-o", "OUT", "-x", "e"}, "'-x'"}, BadCase{{"e"}, "no output file"}));
