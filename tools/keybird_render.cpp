@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <getopt.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -372,6 +373,19 @@ std::vector<PlannedFile> planFiles(const Options& o, Container container, const 
                 fail(std::string("cannot write '").append(name).append("': it is not a file"));
             }
             files.push_back({parts[k], *target});
+        }
+    }
+    // The text file itself is never replaced by its own sound.
+    struct stat in {};
+    if (o.input && !o.textFromArgs && ::stat(o.input->c_str(), &in) == 0) {
+        for (const PlannedFile& f : files) {
+            struct stat st {};
+            if (!f.target.path.empty() && ::stat(f.target.path.c_str(), &st) == 0 &&
+                st.st_dev == in.st_dev && st.st_ino == in.st_ino) {
+                fail(std::string("cannot write '")
+                         .append(f.target.shown)
+                         .append("': it is the text file being read"));
+            }
         }
     }
     if (container == Container::Wav) {

@@ -90,6 +90,7 @@ struct RefusedCase {
     const char* name;
     std::function<void(const RenderTargets&, const std::string&)> make;
     const char* mentions;
+    bool readsTarget = false;  // the text is read from the target itself
 };
 
 void PrintTo(const RefusedCase& c, std::ostream* os) {
@@ -103,7 +104,8 @@ TEST_P(RenderRefusedTargets, BeforeAnySoundAndLeavesThemAsTheyWere) {
     const std::string target = at("target");
     GetParam().make(*this, target);
     const auto before = fs::symlink_status(target).type();
-    const ProcessResult r = run({"-o", target, "paris"});
+    const ProcessResult r =
+        GetParam().readsTarget ? run({"-i", target, "-o", target}) : run({"-o", target, "paris"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find(GetParam().mentions), std::string::npos) << r.err;
     EXPECT_EQ(fs::symlink_status(target).type(), before);
