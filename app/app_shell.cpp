@@ -51,10 +51,7 @@ void AppShell::ButtonQuitterClick() {
     if (f_.closeOpenSidePanel(TForm1::PanelCloser::StopOrQuit)) return;
     f_.play().TimerBoucle->stop();
     f_.quiz().quitAsked();
-    if (!f_.ui().confirm(&f_, QString::fromUtf8(f_.texts().shared.msgQuitConfirm))) {
-        f_.quiz().quitRefused();
-        return;
-    }
+    if (!f_.ui().confirm(&f_, QString::fromUtf8(f_.texts().shared.msgQuitConfirm))) return;
     shutDown();
     f_.ui().terminate();
 }

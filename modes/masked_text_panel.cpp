@@ -87,11 +87,13 @@ MaskedTextPanel::MaskedTextPanel(TForm1& form) : f_(form) {
                      [this] { ButtonMaskedTextCancelClick(); });
     // OK is the panel's default button and Cancel its cancel button.
     for (QLineEdit* e : {EditStartMaskedText, EditEndMaskedText}) {
-        QObject::connect(e, &QLineEdit::returnPressed, &form, [this] { ButtonMaskedTextOKClick(); });
+        QObject::connect(e, &QLineEdit::returnPressed, &form,
+                         [this] { ButtonMaskedTextOKClick(); });
     }
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), PanelMaskedText);
     escape->setContext(Qt::WidgetWithChildrenShortcut);
-    QObject::connect(escape, &QShortcut::activated, &form, [this] { ButtonMaskedTextCancelClick(); });
+    QObject::connect(escape, &QShortcut::activated, &form,
+                     [this] { ButtonMaskedTextCancelClick(); });
 }
 
 void MaskedTextPanel::refreshMenuCheck() {

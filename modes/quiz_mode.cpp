@@ -134,8 +134,7 @@ void QuizMode::build() {
     EditReponseQuiz = named(new QLineEdit(QuizGroupBox), "EditReponseQuiz");
     makeLowerCase(EditReponseQuiz);
     ButtonQuizOK = named(new QPushButton(QStringLiteral("OK"), QuizGroupBox), "ButtonQuizOK");
-    ButtonQuizStop =
-        named(new QPushButton(QStringLiteral("Stop"), QuizGroupBox), "ButtonQuizStop");
+    ButtonQuizStop = named(new QPushButton(QStringLiteral("Stop"), QuizGroupBox), "ButtonQuizStop");
     ButtonQuizStop->hide();
     ButtonQuizStop->setEnabled(false);
 
@@ -205,8 +204,7 @@ void QuizMode::wire() {
     QObject::connect(f.RadioButtonQuiz, &QRadioButton::clicked, &f,
                      [this] { RadioButtonQuizClick(); });
     QObject::connect(ButtonQuizOK, &QPushButton::clicked, &f, [this] { ButtonQuizOKClick(); });
-    QObject::connect(ButtonQuizStop, &QPushButton::clicked, &f,
-                     [this] { ButtonQuizStopClick(); });
+    QObject::connect(ButtonQuizStop, &QPushButton::clicked, &f, [this] { ButtonQuizStopClick(); });
     QObject::connect(ButtonMark, &QPushButton::clicked, &f, [this] { ButtonMarkClick(); });
     QObject::connect(ButtonResetReport, &QPushButton::clicked, &f,
                      [this] { ButtonResetReportClick(); });
@@ -245,18 +243,9 @@ void QuizMode::startUp() {
 }
 
 void QuizMode::quitAsked() {
-    quizTimerHeld_ = TimerQuiz->isActive();
-    finTimerHeld_ = TimerFinQuiz->isActive();
+    // Quit is hidden while a quiz runs, so this only matters for a click made by code.
     TimerQuiz->stop();
-    TimerFinQuiz->stop();
     ButtonQuizOK->setText(QStringLiteral("OK"));
-}
-
-void QuizMode::quitRefused() {
-    // Otherwise a quiz waiting for its answer would wait for good.
-    if (quizTimerHeld_ && quizOn_) TimerQuiz->start();
-    if (finTimerHeld_ && quizOn_) TimerFinQuiz->start();
-    quizTimerHeld_ = finTimerHeld_ = false;
 }
 
 // --- The quiz ------------------------------------------------------------------------------------
@@ -321,8 +310,8 @@ void QuizMode::ButtonQuizOKClick() {
     f_.ButtonReplayText->setEnabled(false);
 
     const auto drawn = static_cast<int>(f_.random()(static_cast<std::uint32_t>(set.count)));
-    const auto character = static_cast<char>(
-        static_cast<unsigned char>(f_.characters().entries[set.first + drawn]));
+    const auto character =
+        static_cast<char>(static_cast<unsigned char>(f_.characters().entries[set.first + drawn]));
     std::string& pending = f_.play().engine().pendingText();
     pending.assign(1, character);
     EditRandomQuiz->setText(toQString(pending));
@@ -358,14 +347,11 @@ void QuizMode::TimerQuizTimer() {
         }
     }
     // A report reset while the quiz waits for its end leaves nothing asked.
-    const int percent =
-        questionsAsked_ > 0
-            ? static_cast<int>(nearest(100.0L * correctAnswers_ / questionsAsked_))
-            : 0;
-    EditMark->setText(QStringLiteral("%1/%2 = %3%")
-                          .arg(correctAnswers_)
-                          .arg(questionsAsked_)
-                          .arg(percent));
+    const int percent = questionsAsked_ > 0
+                            ? static_cast<int>(nearest(100.0L * correctAnswers_ / questionsAsked_))
+                            : 0;
+    EditMark->setText(
+        QStringLiteral("%1/%2 = %3%").arg(correctAnswers_).arg(questionsAsked_).arg(percent));
     if (!quizOn_) return;
     if (quizRemaining_ < 2) {
         quizRemaining_ = SpinEditQuizNumber->value();

@@ -40,10 +40,8 @@ public:
 
     // Start-up: the report from nothing, the quiz length from its spin edit.
     void startUp();
-    // Quit asks its question: no answer is judged and no quiz ends behind the box. When
-    // the user stays, the timers that were running start again.
+    // Quit is about to ask its question: no answer is judged behind the box.
     void quitAsked();
-    void quitRefused();
 
     // Handlers.
     void RadioButtonQuizClick();
@@ -118,8 +116,6 @@ private:
     int correctAnswers_ = 0;
     int quizRemaining_ = 0;
     std::string reviseList_;
-    bool quizTimerHeld_ = false;  // running when Quit asked its question
-    bool finTimerHeld_ = false;
 };
 
 }  // namespace kb
