@@ -243,7 +243,7 @@ void QuizMode::startUp() {
 }
 
 void QuizMode::quitAsked() {
-    // Quit is hidden while a quiz runs, so this only matters for a click made by code.
+    // No answer is judged while the question is on screen.
     TimerQuiz->stop();
     ButtonQuizOK->setText(QStringLiteral("OK"));
 }
@@ -380,12 +380,13 @@ void QuizMode::ButtonMarkClick() {
 }
 
 void QuizMode::EditMarkClick() {
-    // Black on black hides the mark from the student; the window colour shows it again.
-    QPalette p = EditMark->palette();
-    const bool hidden = p.color(QPalette::Base) == Qt::black;
-    const QPalette normal = f_.palette();
-    p.setColor(QPalette::Base, hidden ? normal.color(QPalette::Base) : QColor(Qt::black));
-    p.setColor(QPalette::Text, hidden ? normal.color(QPalette::Text) : QColor(Qt::black));
+    // Black on black hides the mark from the student; the window's colours show it again.
+    markHidden_ = !markHidden_;
+    QPalette p = f_.palette();
+    if (markHidden_) {
+        p.setColor(QPalette::Base, Qt::black);
+        p.setColor(QPalette::Text, Qt::black);
+    }
     EditMark->setPalette(p);
     EditReponseQuiz->setFocus();
 }

@@ -116,6 +116,7 @@ private:
     int correctAnswers_ = 0;
     int quizRemaining_ = 0;
     std::string reviseList_;
+    bool markHidden_ = false;  // EditMark black on black
 };
 
 }  // namespace kb
