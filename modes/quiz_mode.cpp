@@ -319,6 +319,7 @@ void QuizMode::ButtonQuizOKClick() {
     EditReponseQuiz->setFocus();
     EditReponseQuiz->clear();
     ++questionsAsked_;
+    questionOpen_ = true;
     // No PTT: the quiz goes straight to the start step, after a lost device has had its
     // second chance as at any play action.
     f_.play().engine().recoverOutput(f_.play().clockMs());
@@ -332,6 +333,7 @@ void QuizMode::EditReponseQuizChange() {
 
 void QuizMode::TimerQuizTimer() {
     TimerQuiz->stop();
+    questionOpen_ = false;
     const QString question = EditRandomQuiz->text();
     if (EditReponseQuiz->text() == question) {
         showFace(VisageHa);
@@ -398,8 +400,9 @@ void QuizMode::EditCaractersQuizClick() {
 void QuizMode::ButtonResetReportClick() {
     correctAnswers_ = 0;
     quizRemaining_ = SpinEditQuizNumber->value();
-    // The question in progress counts.
-    questionsAsked_ = quizOn_ ? 1 : 0;
+    // The question in progress counts; in the half second after a quiz's last judgement
+    // there is none.
+    questionsAsked_ = questionOpen_ ? 1 : 0;
     EditMark->clear();
     EditRevise->clear();
     reviseList_.clear();
@@ -451,9 +454,10 @@ bool QuizMode::takeOverEnd() {
 
 void QuizMode::stopped(const std::optional<std::string>& /*unplayed*/) {
     if (quizOn_) {
-        // The question still waiting for its answer is not counted; the mark stays as
-        // it was.
-        if (TimerQuiz->isActive()) --questionsAsked_;
+        // A question that was never judged, whether it was still sounding or waiting
+        // for its answer, is not counted (otherwise it would weigh on the mark as a wrong
+        // answer for good); the mark stays as it was.
+        if (questionOpen_) --questionsAsked_;
         EditRevise->setText(toQString(reviseList_));
         showFace(Visage0);
         showOkButton();
@@ -461,6 +465,7 @@ void QuizMode::stopped(const std::optional<std::string>& /*unplayed*/) {
     TimerQuiz->stop();
     TimerFinQuiz->stop();
     quizOn_ = false;
+    questionOpen_ = false;
     if (!QuizGroupBox->isHidden() && !f_.play().fileText()) f_.typed().typedTextFocus();
 }
 

@@ -116,7 +116,8 @@ private:
     int correctAnswers_ = 0;
     int quizRemaining_ = 0;
     std::string reviseList_;
-    bool markHidden_ = false;  // EditMark black on black
+    bool questionOpen_ = false;  // asked and not yet judged
+    bool markHidden_ = false;    // EditMark black on black
 };
 
 }  // namespace kb

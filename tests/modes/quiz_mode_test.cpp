@@ -131,8 +131,8 @@ TEST_F(QuizTest, InterruptionsOfTheSecondQuestion) {
     const Case cases[] = {
         {"Stop while waiting: the question is taken back, the mark stays", false,
          [this] { QTest::mouseClick(form->ButtonStop, Qt::LeftButton); }, 1, "1/1 = 100%", false},
-        {"Stop while the character sounds: it counts, it plays out", true,
-         [this] { QTest::mouseClick(form->ButtonStop, Qt::LeftButton); }, 2, "1/1 = 100%", false},
+        {"Stop while the character sounds: taken back as well, the character plays out", true,
+         [this] { QTest::mouseClick(form->ButtonStop, Qt::LeftButton); }, 1, "1/1 = 100%", false},
         {"report reset while waiting: the current question counts as 1", false,
          [this] {
              quiz().ButtonResetReport->click();
@@ -166,6 +166,23 @@ TEST_F(QuizTest, InterruptionsOfTheSecondQuestion) {
         const char* after = c.running ? "stop quiz" : "ok quit text modes msg quiz";
         EXPECT_EQ(offered(), QString::fromLatin1(after));
     }
+}
+
+TEST_F(QuizTest, AReportResetInTheHalfSecondAfterTheLastJudgementCountsNoQuestion) {
+    quiz().SpinEditQuizNumber->setValue(5);
+    quiz().ButtonQuizOK->click();
+    for (int k = 0; k < 5; ++k) {
+        answer(hear());
+        judge();
+    }
+    ASSERT_TRUE(quiz().TimerFinQuiz->isActive());
+    quiz().ButtonResetReport->click();
+    quiz().TimerFinQuizTimer();
+    EXPECT_EQ(quiz().questionsAsked(), 0);
+    quiz().ButtonQuizOK->click();
+    answer(hear());
+    judge();
+    EXPECT_EQ(quiz().EditMark->text(), QStringLiteral("1/1 = 100%"));
 }
 
 TEST_F(QuizTest, DelayKeysStepWithinTheSixteenPositions) {
