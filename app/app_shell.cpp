@@ -9,6 +9,7 @@
 #include "app/settings_binding.h"
 #include "keying/port_panel.h"
 #include "modes/play_control.h"
+#include "modes/quiz_mode.h"
 #include "ui/form1.h"
 #include "ui/radio_group.h"
 #include "ui/timing_controls.h"
@@ -38,6 +39,7 @@ void AppShell::FormCreate() {
 
     f_.ButtonReplayText->setText(QString::fromUtf8(f_.texts().shared.replayTextCaption));
     f_.timing().refreshSpeedTexts();
+    f_.quiz().startUp();
 
     f_.ButtonContinueFile->hide();
     f_.ButtonPlayFile->show();
@@ -48,6 +50,7 @@ void AppShell::FormCreate() {
 void AppShell::ButtonQuitterClick() {
     if (f_.closeOpenSidePanel(TForm1::PanelCloser::StopOrQuit)) return;
     f_.play().TimerBoucle->stop();
+    f_.quiz().quitAsked();
     if (!f_.ui().confirm(&f_, QString::fromUtf8(f_.texts().shared.msgQuitConfirm))) return;
     shutDown();
     f_.ui().terminate();

@@ -11,6 +11,8 @@
 #include "audio/sound_card_panel.h"
 #include "audio/sound_dialogs.h"
 #include "keying/port_panel.h"
+#include "modes/masked_text_panel.h"
+#include "modes/quiz_mode.h"
 #include "ui/form1.h"
 #include "ui/timing_controls.h"
 #include "ui/ui_services.h"
@@ -62,7 +64,10 @@ void SettingsBinding::apply() {
     if (has(MarkerLineKey)) {
         s.mask.startChar = st.maskStartChar;
         s.mask.endChar = st.maskEndChar;
+        f_.maskedText().refreshMenuCheck();
     }
+    if (has("DELAY=")) f_.quiz().setDelayPosition(st.delayPosition);
+    if (has("QUIZ_COUNT=")) f_.quiz().SpinEditQuizNumber->setValue(st.quizCount);
     applyLocalCharacters(st, f_.morse(), f_.characters());
     f_.soundCard().applySettings(st, present_);
     if (PortPanel* port = f_.portPanel()) port->applyComSettings(st, present_);
@@ -93,6 +98,8 @@ void SettingsBinding::collect() {
     st.shortcuts = f_.shortcuts();
     st.maskStartChar = s.mask.startChar;
     st.maskEndChar = s.mask.endChar;
+    st.delayPosition = f_.quiz().UpDownDelay->value();
+    st.quizCount = f_.quiz().SpinEditQuizNumber->value();
     st.inputDeviceId = f_.soundCard().inputDevice();
     st.outputDeviceId = f_.soundCard().outputDevice();
     if (const PortPanel* port = f_.portPanel()) port->collect(st);

@@ -18,14 +18,18 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/app_shell.h"
 #include "app/settings_binding.h"
 #include "audio/sound_dialogs.h"
 #include "keying/keyer.h"
 #include "keying/port_panel.h"
+#include "modes/masked_text_panel.h"
 #include "modes/mode.h"
 #include "modes/play_control.h"
+#include "modes/quiz_mode.h"
+#include "modes/random_mode.h"
 #include "modes/typed_text.h"
 #include "ui/timing_controls.h"
 #include "ui/typed_text_edit.h"
@@ -112,6 +116,9 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     play_ = std::make_unique<PlayControl>(*this);
     timing_ = std::make_unique<TimingControls>(*this);
     typed_ = std::make_unique<TypedTextMode>(*this);
+    random_mode_ = std::make_unique<RandomMode>(*this);
+    quiz_ = std::make_unique<QuizMode>(*this);
+    maskedText_ = std::make_unique<MaskedTextPanel>(*this);
     soundCard_ = std::make_unique<SoundCardPanel>(*this, devices.devices);
     if (keyer_) {
         portPanel_ = std::make_unique<PortPanel>(*this, *keyer_);
@@ -452,6 +459,15 @@ bool TForm1::closeOpenSidePanel(PanelCloser by) {
 void TForm1::openSidePanel(QWidget* panel) {
     closeOpenSidePanel();
     panel->show();
+}
+
+void TForm1::showModeView(QWidget* view) {
+    for (QWidget* w : RightArea->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const bool sidePanel = std::any_of(sidePanels_.begin(), sidePanels_.end(),
+                                           [w](const SidePanel& p) { return p.panel == w; });
+        if (w != view && !sidePanel) w->hide();
+    }
+    view->show();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

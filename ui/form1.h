@@ -41,7 +41,10 @@ class AppShell;
 class SettingsBinding;
 class SettingsFileOps;
 class Mode;
+class MaskedTextPanel;
 class PlayControl;
+class QuizMode;
+class RandomMode;
 class TimingControls;
 class TypedTextMode;
 class TypedTextEdit;
@@ -89,6 +92,9 @@ public:
 
     PlayControl& play() { return *play_; }
     TypedTextMode& typed() { return *typed_; }
+    RandomMode& randomMode() { return *random_mode_; }
+    QuizMode& quiz() { return *quiz_; }
+    MaskedTextPanel& maskedText() { return *maskedText_; }
     TimingControls& timing() { return *timing_; }
     AppShell& shell() { return *shell_; }
     SettingsBinding& settingsBinding() { return *settings_; }
@@ -116,6 +122,9 @@ public:
     bool closeOpenSidePanel(PanelCloser by = PanelCloser::Any);
     // Opens a side panel, closing any other first.
     void openSidePanel(QWidget* panel);
+    // Shows one mode's view in the right-hand area and hides the other views there; the
+    // side panels stay as they are.
+    void showModeView(QWidget* view);
     // Places a side panel over the lower right-hand area, hidden; `close` is what its own
     // exit button does (Stop, Quit, Escape and other panels close it through that).
     // A device panel is not closed by Stop and Quit.
@@ -236,6 +245,9 @@ private:
     std::unique_ptr<PlayControl> play_;
     std::unique_ptr<TimingControls> timing_;
     std::unique_ptr<TypedTextMode> typed_;
+    std::unique_ptr<RandomMode> random_mode_;
+    std::unique_ptr<QuizMode> quiz_;
+    std::unique_ptr<MaskedTextPanel> maskedText_;
     std::unique_ptr<AppShell> shell_;
     std::unique_ptr<SettingsBinding> settings_;
     std::unique_ptr<SoundCardPanel> soundCard_;

@@ -31,6 +31,8 @@ struct SharedTexts {
     const char* msgQuitConfirm;
     const char* msgCannotCreateSettings;
     const char* spacingTitle;  // heading of the spacing panel
+    const char* msgNoMorseCharacters;
+    const char* msgDelimitersMustDiffer;
 };
 
 struct LanguageTexts {
