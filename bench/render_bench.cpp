@@ -83,7 +83,7 @@ void BM_RenderToFile(benchmark::State& state) {
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         std::string error;
         const auto encoder =
-            makeEncoder(container, fd, settings.format, size, DefaultQuality, error);
+            makeEncoder(container, fd, settings.format, size, DefaultQuality, true, error);
         if (fd < 0 || !encoder) {
             state.SkipWithError(("cannot write the file in /tmp: " + error).c_str());
             if (fd >= 0) ::close(fd);

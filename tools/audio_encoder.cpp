@@ -2,6 +2,8 @@
 
 #include <sndfile.h>
 #include <soxr.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -65,7 +67,7 @@ public:
     SndfileEncoder(const SndfileEncoder&) = delete;
     SndfileEncoder& operator=(const SndfileEncoder&) = delete;
 
-    bool open(Container c, int fd, int quality) {
+    bool open(Container c, int fd, int quality, bool seekable) {
         SF_INFO info{};
         info.channels = format_.channels;
         info.samplerate = static_cast<int>(format_.rate());
@@ -87,9 +89,17 @@ public:
             error_ = "this libsndfile cannot write that format";
             return false;
         }
-        file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
+        fd_ = fd;
+        if (seekable) {
+            static SF_VIRTUAL_IO io{fileLength, seekTo, readNothing, writeOut, tellAt};
+            file_ = sf_open_virtual(&io, SFM_WRITE, &info, this);
+        } else {
+            // libsndfile leaves out what needs a seek (the final header of FLAC and MP3)
+            // only when it sees the pipe itself.
+            file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
+        }
         if (!file_) {
-            error_ = sf_strerror(nullptr);
+            error_ = writeErrno_ ? std::strerror(writeErrno_) : sf_strerror(nullptr);
             return false;
         }
         if (isLossy(c)) {
@@ -102,7 +112,9 @@ public:
             }
             sf_command(file_, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
             if (c == Container::Mp3) {
-                int mode = SF_BITRATE_MODE_VARIABLE;
+                // A variable rate needs its header rewritten at the end, which a pipe
+                // cannot take: players would take the file's length from its first frame.
+                int mode = seekable ? SF_BITRATE_MODE_VARIABLE : SF_BITRATE_MODE_CONSTANT;
                 sf_command(file_, SFC_SET_BITRATE_MODE, &mode, sizeof mode);
             }
         }
@@ -134,6 +146,7 @@ public:
     bool finish() override {
         if (resampler_ && !resample(nullptr, 0, true)) return false;
         const int closed = sf_close(std::exchange(file_, nullptr));
+        if (writeErrno_) return failed();
         if (closed != 0) {
             error_ = sf_error_number(closed);
             return false;
@@ -143,6 +156,40 @@ public:
 
 private:
     static constexpr std::size_t kChunkFrames = 8192;
+
+    // The file is written through these rather than handed to libsndfile as a descriptor,
+    // because some encoders (LAME) drop write errors: the first one is kept here, so a
+    // full disk is never reported as a finished file.
+    static SndfileEncoder& self(void* p) { return *static_cast<SndfileEncoder*>(p); }
+    static sf_count_t fileLength(void* p) {
+        struct stat st {};
+        if (::fstat(self(p).fd_, &st) == 0 && S_ISREG(st.st_mode)) return st.st_size;
+        return self(p).written_;
+    }
+    static sf_count_t seekTo(sf_count_t offset, int whence, void* p) {
+        const off_t at = ::lseek(self(p).fd_, offset, whence);
+        return at < 0 ? -1 : at;
+    }
+    static sf_count_t readNothing(void*, sf_count_t, void*) { return 0; }
+    static sf_count_t writeOut(const void* data, sf_count_t n, void* p) {
+        SndfileEncoder& e = self(p);
+        if (e.writeErrno_) return 0;
+        if (!writeAll(e.fd_, data, static_cast<std::size_t>(n))) {
+            e.writeErrno_ = errno;
+            return 0;
+        }
+        e.written_ += n;
+        return n;
+    }
+    static sf_count_t tellAt(void* p) {
+        const off_t at = ::lseek(self(p).fd_, 0, SEEK_CUR);
+        return at < 0 ? self(p).written_ : at;
+    }
+
+    bool failed() {
+        error_ = writeErrno_ ? std::strerror(writeErrno_) : sf_strerror(file_);
+        return false;
+    }
 
     bool writeFrames(const std::uint8_t* data, std::size_t frames) {
         const std::size_t values = frames * format_.channels;
@@ -160,10 +207,9 @@ private:
         if (resampler_) return resample(shorts_.data(), frames, false);
         if (sf_writef_short(file_, shorts_.data(), static_cast<sf_count_t>(frames)) !=
             static_cast<sf_count_t>(frames)) {
-            error_ = sf_strerror(file_);
-            return false;
+            return failed();
         }
-        return true;
+        return !writeErrno_ || failed();
     }
 
     // Passes frames through the resampler (nullptr, 0 at the end drains it).
@@ -193,6 +239,9 @@ private:
     }
 
     RecordFormat format_;
+    int fd_ = -1;
+    sf_count_t written_ = 0;
+    int writeErrno_ = 0;
     SNDFILE* file_ = nullptr;
     soxr_t resampler_ = nullptr;
     double ratio_ = 1.0;
@@ -233,7 +282,7 @@ bool isLossy(Container c) {
 }
 
 std::unique_ptr<AudioEncoder> makeEncoder(Container c, int fd, const RecordFormat& format,
-                                          std::uint64_t dataBytes, int quality,
+                                          std::uint64_t dataBytes, int quality, bool seekable,
                                           std::string& error) {
     if (c == Container::Wav) {
         auto wav = std::make_unique<WavEncoder>(fd, format, dataBytes);
@@ -244,7 +293,7 @@ std::unique_ptr<AudioEncoder> makeEncoder(Container c, int fd, const RecordForma
         return wav;
     }
     auto enc = std::make_unique<SndfileEncoder>(format);
-    if (!enc->open(c, fd, quality)) {
+    if (!enc->open(c, fd, quality, seekable)) {
         error = enc->error();
         return nullptr;
     }

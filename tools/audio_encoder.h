@@ -44,9 +44,10 @@ protected:
 };
 
 // An encoder writing to fd (which it does not close). `dataBytes` is the WAV data size
-// the caller will write (the WAV header needs it first). Nothing, with `error` set,
-// when the format cannot be written.
+// the caller will write (the WAV header needs it first); `seekable` is false for a pipe
+// or a device. Nothing, with `error` set, when the format cannot be written.
 std::unique_ptr<AudioEncoder> makeEncoder(Container c, int fd, const RecordFormat& format,
-                                          std::uint64_t dataBytes, int quality, std::string& error);
+                                          std::uint64_t dataBytes, int quality, bool seekable,
+                                          std::string& error);
 
 }  // namespace kb::render

@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <getopt.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -71,7 +73,11 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 written, 1 nothing to record, 2 an error (nothing is left half written).\n";
 
+// Set while a progress line stands on the terminal: a message starts on a line of its own.
+bool gProgressShown = false;
+
 [[noreturn]] void fail(const std::string& message) {
+    if (gProgressShown) std::cerr << "\n";
     std::cerr << "keybird-render: " << message << "\n";
     std::exit(2);
 }
@@ -215,7 +221,8 @@ Options parse(int argc, char** argv) {
                 o.split.minutes = static_cast<int>(parseInt("split-minutes", optarg, 1, 1440));
                 break;
             case Chapter:
-                o.split.chapterWord = optarg;
+                // Compared with the text, which is held in Windows-1252.
+                o.split.chapterWord = kb::decodeTextFile(optarg);
                 if (o.split.chapterWord.empty() ||
                     o.split.chapterWord.find_first_of(" \t\r\n") != std::string::npos) {
                     fail(std::string("invalid value '")
@@ -304,6 +311,7 @@ public:
           start_(std::chrono::steady_clock::now()) {}
     ~Progress() {
         if (drawn_) std::cerr << "\r" << std::string(width_, ' ') << "\r" << std::flush;
+        gProgressShown = false;
     }
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
@@ -325,7 +333,7 @@ public:
         if (line.size() < width_) line.append(width_ - line.size(), ' ');
         width_ = std::max(width_, w);
         std::cerr << "\r" << line << std::flush;
-        drawn_ = true;
+        drawn_ = gProgressShown = true;
     }
 
 private:
@@ -359,6 +367,9 @@ std::vector<PlannedFile> planFiles(const Options& o, Container container, const 
         if (o.output == "-")
             fail("--split-minutes and --chapter write several files: give -o NAME");
         const auto base = resolveOutput(o.output, error);
+        if (!base && (o.output.ends_with('/') || std::filesystem::is_directory(o.output))) {
+            fail(error);
+        }
         if (base && base->kind != OutputTarget::Kind::Replace) {
             fail(std::string("--split-minutes and --chapter write several files: '")
                      .append(o.output)
@@ -377,7 +388,10 @@ std::vector<PlannedFile> planFiles(const Options& o, Container container, const 
     }
     // The text file itself is never replaced by its own sound.
     struct stat in {};
-    if (o.input && !o.textFromArgs && ::stat(o.input->c_str(), &in) == 0) {
+    const bool fromFile =
+        !o.textFromArgs && (o.input ? ::stat(o.input->c_str(), &in) == 0
+                                    : ::fstat(STDIN_FILENO, &in) == 0 && S_ISREG(in.st_mode));
+    if (fromFile) {
         for (const PlannedFile& f : files) {
             struct stat st {};
             if (!f.target.path.empty() && ::stat(f.target.path.c_str(), &st) == 0 &&
@@ -421,7 +435,7 @@ void render(const Options& o, Container container, const std::string& text) {
         OutputFile out;
         if (!out.open(f.target, error)) fail(error);
         const auto encoder = makeEncoder(container, out.fd(), o.render.format, f.part.bytes,
-                                         o.quality.value_or(DefaultQuality), error);
+                                         o.quality.value_or(DefaultQuality), out.seekable(), error);
         const auto abandon = [&](const std::string& why) {
             out.abandon();
             fail(std::string("cannot write '").append(f.target.shown).append("': ").append(why));
@@ -439,10 +453,22 @@ void render(const Options& o, Container container, const std::string& text) {
         if (!encoder->finish()) abandon(encoder->error());
         if (!out.commit(error)) fail(error);
     }
+    if (o.split.splits()) {
+        const std::string next =
+            partFileName(o.output, static_cast<int>(files.size() + 1), extensionOf(container));
+        if (struct stat st{}; ::lstat(next.c_str(), &st) == 0) {
+            std::cerr << "keybird-render: note: '" << next
+                      << "' is left from an earlier render; this text made " << files.size()
+                      << " files\n";
+        }
+    }
 }
 
 }  // namespace
 int main(int argc, char** argv) {
+    // A file-size limit then fails the write (and the temporary is removed) instead of
+    // killing the program with the temporary left behind.
+    ::signal(SIGXFSZ, SIG_IGN);
     const Options o = parse(argc, argv);
     const Container container =
         o.container.value_or(containerOfFileName(o.output).value_or(Container::Wav));

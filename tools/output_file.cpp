@@ -129,6 +129,15 @@ std::optional<OutputTarget> resolveOutput(const std::string& name, std::string& 
         return std::nullopt;
     };
     if (name.empty()) return fail("empty file name");
+    // A pipe or a terminal reached through /dev/stdout or /proc/self/fd is opened by the
+    // name given: its link target ("pipe:[123]") names nothing.
+    if (struct stat st{};
+        ::stat(name.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode))) {
+        if (::access(name.c_str(), W_OK) != 0) return fail(std::strerror(errno));
+        t.kind = OutputTarget::Kind::Direct;
+        t.path = name;
+        return t;
+    }
     std::string path = name;
     // Followed by hand rather than through realpath(), which refuses a link whose target
     // does not exist yet: such a link names the file to create.
@@ -159,7 +168,10 @@ std::optional<OutputTarget> resolveOutput(const std::string& name, std::string& 
             }
             if (::access(path.c_str(), W_OK) != 0) return fail(std::strerror(errno));
             if (!folderTakesNewFile(path, name, error)) return std::nullopt;
-            t.mode = st.st_mode & 07777;
+            // Never the set-id bits: the new file may belong to whoever writes it.
+            t.mode = st.st_mode & 0777;
+            t.owner = st.st_uid;
+            t.group = st.st_gid;
             return t;
         }
         if (S_ISDIR(st.st_mode)) {
@@ -175,6 +187,10 @@ std::optional<OutputTarget> resolveOutput(const std::string& name, std::string& 
         if (S_ISSOCK(st.st_mode)) return fail("it is a socket, which a file cannot be written to");
         return fail("it is neither a file, a pipe nor a character device");
     }
+}
+
+bool OutputFile::seekable() const {
+    return fd_ >= 0 && ::lseek(fd_, 0, SEEK_CUR) >= 0;
 }
 
 OutputFile::~OutputFile() {
@@ -196,9 +212,10 @@ bool OutputFile::open(const OutputTarget& target, std::string& error) {
             return fd_ >= 0 || fail(errno);
         case OutputTarget::Kind::Replace: break;
     }
-    if (target.path.size() + 7 >= sizeof gTemporary) return fail(ENAMETOOLONG);
+    // A short name beside the file: the final name may already be as long as names go.
+    std::string tmp = folderOf(target.path).append("/.keybird-XXXXXX");
+    if (tmp.size() >= sizeof gTemporary) return fail(ENAMETOOLONG);
     installCleanupHandlers();
-    std::string tmp = target.path + ".XXXXXX";
     int openError = 0;
     {
         SignalsHeld held;
@@ -219,6 +236,13 @@ bool OutputFile::open(const OutputTarget& target, std::string& error) {
         mode = 0666 & ~mask;
     }
     if (::fchmod(fd_, mode) != 0) {
+        const int err = errno;
+        abandon();
+        return fail(err);
+    }
+    // Only root can give the file back to its owner; anyone else makes it their own, as
+    // any editor saving a copy would.
+    if (target.mode && ::geteuid() == 0 && ::fchown(fd_, target.owner, target.group) != 0) {
         const int err = errno;
         abandon();
         return fail(err);

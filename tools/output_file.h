@@ -24,7 +24,8 @@ struct OutputTarget {
     std::string path;            // after symbolic links; empty for standard output
     std::string shown;           // the name as the user gave it, for messages
     std::optional<mode_t> mode;  // an existing regular file's permission bits
-    bool seekable() const { return kind == Kind::Replace; }
+    uid_t owner = 0;             // and its owner, given back when root replaces it
+    gid_t group = 0;
 };
 
 // Resolves the name the user gave. Returns nothing and sets `error` (a sentence without
@@ -42,6 +43,8 @@ public:
 
     bool open(const OutputTarget& target, std::string& error);
     int fd() const { return fd_; }
+    // A file that can be written back into (not a pipe or a terminal).
+    bool seekable() const;
     // Makes the file final: flushed to the disk and renamed into place. On failure the
     // temporary is removed and any file of that name is left as it was.
     bool commit(std::string& error);

@@ -53,7 +53,8 @@ std::vector<Part> planParts(std::string_view text,
         if (cutDue && sounding) close(i);
         current.bytes += bytes;
         sounds = sounds || sounding;
-        if (limit > 0 && c == Blank && current.bytes >= limit) cutDue = true;
+        // A line break is a word gap too: a word-per-line text has no blanks.
+        if (limit > 0 && (c == Blank || c == '\n') && current.bytes >= limit) cutDue = true;
     }
     if (!sounds && !parts.empty()) {
         // Trailing blanks stay with the last part.

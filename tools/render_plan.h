@@ -1,8 +1,8 @@
 #pragma once
 // How a long text is cut into files: at each line that begins with a chapter word, and
-// at the first word gap after every so many minutes of sound. Every cut falls before a
-// sounding character, so each file starts cleanly and the files' sound joined together
-// is the whole text's.
+// at the first word gap (a blank or a line break) after every so many minutes of sound. Every cut
+// falls before a sounding character, so each file starts cleanly and the files' sound joined
+// together is the whole text's.
 
 #include <cstdint>
 #include <functional>

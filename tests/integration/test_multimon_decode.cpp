@@ -8,6 +8,7 @@
 #include <soxr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
@@ -183,6 +184,23 @@ TEST_P(CompressedDecode, SameSoundAsTheWaveFile) {
         EXPECT_TRUE(got.values == ref.values) << "FLAC holds the samples bit for bit";
     }
     EXPECT_NEAR(static_cast<double>(got.values.size()) / got.rate,
+                static_cast<double>(ref.values.size()) / ref.rate, 0.1);
+    // Through a pipe, where nothing can be written back at the end.
+    const std::string piped = (dir.path() / ("piped." + ext)).string();
+    const test::ProcessResult p = test::runProcess({"/bin/sh", "-c",
+                                                    std::string("'")
+                                                        .append(KEYBIRD_RENDER_BIN)
+                                                        .append("' --wpm 20 -o - --format ")
+                                                        .append(ext)
+                                                        .append(" --samples ")
+                                                        .append(GetParam().samples)
+                                                        .append(" | cat > '")
+                                                        .append(piped)
+                                                        .append("'")},
+                                                   {kText, std::nullopt, dir.path()});
+    ASSERT_EQ(p.exitCode, 0) << p.err;
+    const Decoded pipedBack = decode(piped);
+    EXPECT_NEAR(static_cast<double>(pipedBack.values.size()) / std::max(pipedBack.rate, 1),
                 static_cast<double>(ref.values.size()) / ref.rate, 0.1);
 
     const auto multimon = findProgram("multimon-ng");

@@ -319,13 +319,20 @@ TEST_F(Render, UnreadableStandardInputIsAnError) {
 }
 
 TEST_F(Render, FailedWriteLeavesNoFileAndNoTemporary) {
-    // The file system refuses to grow the file past 64 KiB, well short of the text.
-    const ProcessResult r =
-        run({"-o", out(), "--format", "stereo16", "paris paris paris"}, "", rlim_t{65536});
-    EXPECT_NE(r.exitCode, 0);
-    EXPECT_LT(r.exitCode, 128) << r.err;
-    EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
-    EXPECT_TRUE(dir.entries().empty()) << testing::PrintToString(dir.entries());
+    // The file system refuses to grow the file past 16 KiB, well short of the text, in
+    // every format; a full device likewise.
+    std::string text;
+    for (int k = 0; k < 40; ++k) text += "paris ";
+    for (const char* name : {"out.wav", "out.flac", "out.ogg", "out.opus", "out.mp3"}) {
+        const ProcessResult r =
+            run({"-o", out(name), "--samples", "stereo16", text}, "", rlim_t{16384});
+        EXPECT_EQ(r.exitCode, 2) << name << ": " << r.err;
+        EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+        EXPECT_TRUE(dir.entries().empty()) << testing::PrintToString(dir.entries());
+        const ProcessResult full = run({"-o", "/dev/full", "--format", name + 4, text});
+        EXPECT_EQ(full.exitCode, 2) << name << ": " << full.err;
+        EXPECT_NE(full.err.find("cannot write '/dev/full'"), std::string::npos) << full.err;
+    }
 }
 
 TEST_F(Render, FailedWriteKeepsAnExistingFileAsItWas) {
@@ -362,7 +369,8 @@ TEST_F(Render, InterruptedRenderRemovesItsTemporary) {
         std::error_code ec;
         for (const auto& e : fs::directory_iterator(dir.path(), ec)) {
             const std::string n = e.path().filename().string();
-            if (n.starts_with("out.wav.") && fs::file_size(e.path(), ec) > 0 && !ec) writing = true;
+            if (n.starts_with(".keybird-") && fs::file_size(e.path(), ec) > 0 && !ec)
+                writing = true;
         }
         if (!writing) ::usleep(1000);
     }

@@ -118,32 +118,33 @@ TEST_P(RenderRefusedTargets, BeforeAnySoundAndLeavesThemAsTheyWere) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, RenderRefusedTargets,
-    testing::Values(RefusedCase{"ReadOnlyFile",
-                                [](const RenderTargets&, const std::string& p) {
-                                    std::ofstream(p) << "keep";
-                                    ::chmod(p.c_str(), 0444);
-                                },
-                                "read-only"},
-                    RefusedCase{
-                        "Folder",
-                        [](const RenderTargets&, const std::string& p) { fs::create_directory(p); },
-                        "folder"},
-                    RefusedCase{"Socket",
-                                [](const RenderTargets&, const std::string& p) {
-                                    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-                                    sockaddr_un a{};
-                                    a.sun_family = AF_UNIX;
-                                    p.copy(a.sun_path, sizeof a.sun_path - 1);
-                                    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a),
-                                              0);
-                                    ::close(s);
-                                },
-                                "socket"},
-                    RefusedCase{"LinkLoop",
-                                [](const RenderTargets&, const std::string& p) {
-                                    fs::create_symlink("target", p);
-                                },
-                                "symbolic links"}),
+    testing::Values(
+        RefusedCase{"TheTextFileItself",
+                    [](const RenderTargets&, const std::string& p) { std::ofstream(p) << "keep"; },
+                    "the text file being read", true},
+        RefusedCase{"ReadOnlyFile",
+                    [](const RenderTargets&, const std::string& p) {
+                        std::ofstream(p) << "keep";
+                        ::chmod(p.c_str(), 0444);
+                    },
+                    "read-only"},
+        RefusedCase{"Folder",
+                    [](const RenderTargets&, const std::string& p) { fs::create_directory(p); },
+                    "folder"},
+        RefusedCase{"Socket",
+                    [](const RenderTargets&, const std::string& p) {
+                        const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+                        sockaddr_un a{};
+                        a.sun_family = AF_UNIX;
+                        p.copy(a.sun_path, sizeof a.sun_path - 1);
+                        ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+                        ::close(s);
+                    },
+                    "socket"},
+        RefusedCase{
+            "LinkLoop",
+            [](const RenderTargets&, const std::string& p) { fs::create_symlink("target", p); },
+            "symbolic links"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RenderTargets, AFolderThisUserCannotWriteIsRefused) {
@@ -156,7 +157,7 @@ TEST_F(RenderTargets, AFolderThisUserCannotWriteIsRefused) {
     const ProcessResult r =
         shell(asUser + "'" + KEYBIRD_RENDER_BIN + "' -o '" + at("locked/x.wav") + "' e");
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("locked': Permission denied"), std::string::npos) << r.err;
     EXPECT_TRUE(fs::is_empty(at("locked")));
 }
 
@@ -237,7 +238,12 @@ INSTANTIATE_TEST_SUITE_P(Rules, RenderPlan,
                                                   k100 + " " + k100 + "  x y",
                                                   1,
                                                   "",
-                                                  {k100 + " " + k100 + "  ", "x y"}}),
+                                                  {k100 + " " + k100 + "  ", "x y"}},
+                                         PlanCase{"MinutesAtALineBreak",
+                                                  k100 + "\n" + k100 + "\nx\n",
+                                                  1,
+                                                  "",
+                                                  {k100 + "\n" + k100 + "\n", "x\n"}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RenderPartNames, AreNumberedBeforeTheExtension) {
