@@ -11,6 +11,7 @@
 #include "audio/sound_card_panel.h"
 #include "audio/sound_dialogs.h"
 #include "keying/port_panel.h"
+#include "modes/random_mode.h"
 #include "ui/form1.h"
 #include "ui/timing_controls.h"
 #include "ui/ui_services.h"
@@ -64,6 +65,12 @@ void SettingsBinding::apply() {
         s.mask.endChar = st.maskEndChar;
     }
     applyLocalCharacters(st, f_.morse(), f_.characters());
+    if (has("PAGE=") && st.lessonPageOutOfRange) {
+        std::cerr << "keybird: " << path_ << ": PAGE=" << *st.lessonPageOutOfRange
+                  << " is no lesson page (1..3); page " << st.lessonPage << " is shown.\n";
+    }
+    // After the local characters, which the character sets take in.
+    f_.randomMode().applySettings(st, present_);
     f_.soundCard().applySettings(st, present_);
     if (PortPanel* port = f_.portPanel()) port->applyComSettings(st, present_);
 }
@@ -91,6 +98,7 @@ void SettingsBinding::collect() {
     st.wordSpacingFactor = f_.timing().wordSpacingFactor();
     st.level = f_.UpDownAmplitude->value();
     st.shortcuts = f_.shortcuts();
+    f_.randomMode().collectSettings(st);
     st.maskStartChar = s.mask.startChar;
     st.maskEndChar = s.mask.endChar;
     st.inputDeviceId = f_.soundCard().inputDevice();

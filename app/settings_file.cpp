@@ -244,6 +244,8 @@ const Key kKeys[] = {
      [](auto v, auto& s, auto&) {
          const auto n = parseInt(v);
          s.lessonPage = n ? std::clamp(*n, 1, 3) : 1;
+         s.lessonPageOutOfRange.reset();
+         if (n && *n != s.lessonPage) s.lessonPageOutOfRange = *n;
          return true;
      }},
     {"QUIZ_COUNT=", [](auto v, auto& s, auto&) { return setClamped(v, s.quizCount, 5, 1000); }},

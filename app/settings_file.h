@@ -49,6 +49,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -111,8 +112,11 @@ struct Settings {
     long double tonePitch = 800;
     int delayPosition = DefaultDelayPosition;  // DELAY= UpDownDelay position 1..16
     int lessonPage = 1;                        // PAGE= LessonPage 1..3
-    int quizCount = 100;                       // QUIZ_COUNT= SpinEditQuizNumber.Value
-    ShortcutTable shortcuts{};                 // SHORTCUT= key + text, slots filled in order
+    // The number PAGE= held when it lay outside 1..3 (lessonPage holds it clamped), so the
+    // start-up can say which page it shows instead. Never written.
+    std::optional<int> lessonPageOutOfRange;
+    int quizCount = 100;        // QUIZ_COUNT= SpinEditQuizNumber.Value
+    ShortcutTable shortcuts{};  // SHORTCUT= key + text, slots filled in order
     std::array<std::string, MessageCount> messages{std::string(InitialMessage1)};  // MSG=
     int pttLineMask = 3;  // PTT= PttLineMask, bit 0 DTR, bit 1 RTS
     int cwLineMask = 0;   // CW=  CwLineMask

@@ -26,6 +26,8 @@
 #include "keying/port_panel.h"
 #include "modes/mode.h"
 #include "modes/play_control.h"
+#include "modes/quiz_mode.h"
+#include "modes/random_mode.h"
 #include "modes/typed_text.h"
 #include "ui/timing_controls.h"
 #include "ui/typed_text_edit.h"
@@ -112,6 +114,8 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     play_ = std::make_unique<PlayControl>(*this);
     timing_ = std::make_unique<TimingControls>(*this);
     typed_ = std::make_unique<TypedTextMode>(*this);
+    random_mode_ = std::make_unique<RandomMode>(*this);
+    quiz_ = std::make_unique<QuizMode>(*this);
     soundCard_ = std::make_unique<SoundCardPanel>(*this, devices.devices);
     if (keyer_) {
         portPanel_ = std::make_unique<PortPanel>(*this, *keyer_);
@@ -436,6 +440,7 @@ void TForm1::applyLanguage() {
     ButtonReplayText->setText(QString::fromUtf8(typed_->replayCaptionShown()
                                                     ? texts_->shared.replayTextCaption
                                                     : texts_->shared.resumeTextCaption));
+    if (random_mode_) random_mode_->languageChanged();
 }
 
 bool TForm1::closeOpenSidePanel(PanelCloser by) {

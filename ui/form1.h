@@ -42,6 +42,8 @@ class SettingsBinding;
 class SettingsFileOps;
 class Mode;
 class PlayControl;
+class QuizMode;
+class RandomMode;
 class TimingControls;
 class TypedTextMode;
 class TypedTextEdit;
@@ -89,6 +91,8 @@ public:
 
     PlayControl& play() { return *play_; }
     TypedTextMode& typed() { return *typed_; }
+    RandomMode& randomMode() { return *random_mode_; }
+    QuizMode& quiz() { return *quiz_; }
     TimingControls& timing() { return *timing_; }
     AppShell& shell() { return *shell_; }
     SettingsBinding& settingsBinding() { return *settings_; }
@@ -236,6 +240,8 @@ private:
     std::unique_ptr<PlayControl> play_;
     std::unique_ptr<TimingControls> timing_;
     std::unique_ptr<TypedTextMode> typed_;
+    std::unique_ptr<RandomMode> random_mode_;
+    std::unique_ptr<QuizMode> quiz_;
     std::unique_ptr<AppShell> shell_;
     std::unique_ptr<SettingsBinding> settings_;
     std::unique_ptr<SoundCardPanel> soundCard_;

@@ -31,6 +31,11 @@ struct SharedTexts {
     const char* msgQuitConfirm;
     const char* msgCannotCreateSettings;
     const char* spacingTitle;  // heading of the spacing panel
+    const char* msgNoMorseCharacters;
+    const char* msgStopRandomBeforeClearing;
+    const char* msgNothingToClear;
+    const char* msgStopRandomBeforeRecording;
+    const char* msgNothingToRecord;
 };
 
 struct LanguageTexts {
