@@ -112,11 +112,8 @@ struct Settings {
     long double tonePitch = 800;
     int delayPosition = DefaultDelayPosition;  // DELAY= UpDownDelay position 1..16
     int lessonPage = 1;                        // PAGE= LessonPage 1..3
-    // The number PAGE= held when it lay outside 1..3 (lessonPage holds it clamped), so the
-    // start-up can say which page it shows instead. Never written.
-    std::optional<int> lessonPageOutOfRange;
-    int quizCount = 100;        // QUIZ_COUNT= SpinEditQuizNumber.Value
-    ShortcutTable shortcuts{};  // SHORTCUT= key + text, slots filled in order
+    int quizCount = 100;                       // QUIZ_COUNT= SpinEditQuizNumber.Value
+    ShortcutTable shortcuts{};                 // SHORTCUT= key + text, slots filled in order
     std::array<std::string, MessageCount> messages{std::string(InitialMessage1)};  // MSG=
     int pttLineMask = 3;  // PTT= PttLineMask, bit 0 DTR, bit 1 RTS
     int cwLineMask = 0;   // CW=  CwLineMask
@@ -152,6 +149,10 @@ struct Settings {
     // --- local-character lines: the alphabet-list rows (from row 97), one per local
     // character, each " c  code  comment" of at most 40 characters ---
     std::vector<std::string> localCharacterRows;
+
+    // --- not written: the number PAGE= held when it lay outside 1..3 (lessonPage holds
+    // it clamped), so the start-up can say which page it shows instead ---
+    std::optional<int> lessonPageOutOfRange;
 
     bool operator==(const Settings&) const = default;
 };

@@ -117,8 +117,8 @@ void LessonPanel::EditNumeroLessonChange() {
     }
     lessonNumber_ = n;
     const std::string& lesson = random_.lessons()[static_cast<std::size_t>(n - 1)];
-    EditCaractereLesson->setText(
-        lesson == " " ? QString() : QString::fromStdString(cp1252ToUtf8(lesson)));
+    EditCaractereLesson->setText(lesson == " " ? QString()
+                                               : QString::fromStdString(cp1252ToUtf8(lesson)));
 }
 
 void LessonPanel::EditCaractereLessonChange() {

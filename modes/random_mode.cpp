@@ -162,8 +162,7 @@ void RandomMode::buildView() {
     PanelRandomLesson = named(new QFrame(GroupBoxRandom), "PanelRandomLesson");
     PanelRandomLesson->setFrameShape(QFrame::StyledPanel);
     auto* lessonRow = new QHBoxLayout(PanelRandomLesson);
-    PanelRandomLessonCaption =
-        named(new QLabel(PanelRandomLesson), "PanelRandomLessonCaption");
+    PanelRandomLessonCaption = named(new QLabel(PanelRandomLesson), "PanelRandomLessonCaption");
     ButtonChangeLesson = named(new QPushButton(PanelRandomLesson), "ButtonChangeLesson");
     lessonRow->addWidget(PanelRandomLessonCaption, 1);
     lessonRow->addWidget(ButtonChangeLesson);
@@ -195,8 +194,8 @@ void RandomMode::buildMenus() {
     MenuLettersFigures = namedAction(&f, "MenuLettersFigures", Qt::Key_F9);
     MenuAll = namedAction(&f, "MenuAll", Qt::Key_F10);
     MenuChoixCaracteres = namedAction(&f, "MenuChoixCaracteres", Qt::Key_F11);
-    for (QAction* a : {MenuLetters, MenuFigures, MenuStops, MenuLocal, MenuLettersFigures,
-                       MenuAll, MenuChoixCaracteres}) {
+    for (QAction* a : {MenuLetters, MenuFigures, MenuStops, MenuLocal, MenuLettersFigures, MenuAll,
+                       MenuChoixCaracteres}) {
         a->setCheckable(true);
         Randomcaracters1->addAction(a);
     }
@@ -261,8 +260,8 @@ void RandomMode::buildChoicePanel() {
     pageRow->addWidget(SpeedButtonChoixPlus);
     v->addLayout(pageRow);
     auto* buttons = new QHBoxLayout;
-    ButtonChoixCaractereOK = named(new QPushButton(QStringLiteral("OK"), PanelChoixRandom),
-                                   "ButtonChoixCaractereOK");
+    ButtonChoixCaractereOK =
+        named(new QPushButton(QStringLiteral("OK"), PanelChoixRandom), "ButtonChoixCaractereOK");
     ButtonCancelChoix = named(new QPushButton(PanelChoixRandom), "ButtonCancelChoix");
     buttons->addStretch();
     buttons->addWidget(ButtonChoixCaractereOK);
@@ -311,17 +310,12 @@ void RandomMode::wire() {
         QObject::connect(MenuFixedWords[k], &QAction::triggered, ctx,
                          [this, k] { MenuFixedWordsClick(k + MinWordLength); });
     }
-    QObject::connect(MenuRandomWords, &QAction::triggered, ctx,
-                     [this] { MenuRandomWordsClick(); });
-    QObject::connect(MenuWordContent, &QAction::triggered, ctx,
-                     [this] { MenuWordContentClick(); });
+    QObject::connect(MenuRandomWords, &QAction::triggered, ctx, [this] { MenuRandomWordsClick(); });
+    QObject::connect(MenuWordContent, &QAction::triggered, ctx, [this] { MenuWordContentClick(); });
     QObject::connect(menuCallsigns, &QAction::triggered, ctx, [this] { menuCallsignsClick(); });
-    QObject::connect(ClearMemoRandom, &QAction::triggered, ctx,
-                     [this] { ClearMemoRandomClick(); });
-    QObject::connect(SaveMemoRandom1, &QAction::triggered, ctx,
-                     [this] { SaveMemoRandom1Click(); });
-    QObject::connect(MenuQuickRandom, &QAction::triggered, ctx,
-                     [this] { MenuQuickRandomClick(); });
+    QObject::connect(ClearMemoRandom, &QAction::triggered, ctx, [this] { ClearMemoRandomClick(); });
+    QObject::connect(SaveMemoRandom1, &QAction::triggered, ctx, [this] { SaveMemoRandom1Click(); });
+    QObject::connect(MenuQuickRandom, &QAction::triggered, ctx, [this] { MenuQuickRandomClick(); });
 
     QObject::connect(BoxCaracteresChoix, &QLineEdit::textEdited, ctx,
                      [this] { BoxCaracteresChoixChange(); });
@@ -393,8 +387,8 @@ void RandomMode::SaveMemoRandom1Click() {
         f_.ui().warning(&f_, QString::fromUtf8(t.msgNothingToRecord));
         return;
     }
-    const QString path = f_.ui().saveFileName(&f_, QStringLiteral("Random1.cwp"),
-                                              QString::fromLatin1(SaveFilter));
+    const QString path =
+        f_.ui().saveFileName(&f_, QStringLiteral("Random1.cwp"), QString::fromLatin1(SaveFilter));
     if (path.isEmpty()) return;
     std::string bytes;
     for (QTextBlock b = MemoRandom->document()->firstBlock(); b.isValid(); b = b.next()) {
@@ -427,9 +421,8 @@ void RandomMode::setMemoHidden(bool hidden) {
         }
     }
     MemoRandom->setPalette(hidden ? p : QPalette());
-    MemoRandom->setTextInteractionFlags(hidden ? Qt::NoTextInteraction
-                                               : Qt::TextSelectableByMouse |
-                                                     Qt::TextSelectableByKeyboard);
+    MemoRandom->setTextInteractionFlags(
+        hidden ? Qt::NoTextInteraction : Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     MemoRandom->setContextMenuPolicy(hidden ? Qt::NoContextMenu : Qt::DefaultContextMenu);
     memoCaretToEnd();
     const SharedTexts& t = f_.texts().shared;
@@ -457,8 +450,8 @@ QAction* RandomMode::setItem(CharacterClass cls) const {
 
 void RandomMode::checkSetItem(CharacterClass cls) {
     setClass_ = cls;
-    for (QAction* a : {MenuLetters, MenuFigures, MenuStops, MenuLocal, MenuLettersFigures,
-                       MenuAll, MenuChoixCaracteres}) {
+    for (QAction* a : {MenuLetters, MenuFigures, MenuStops, MenuLocal, MenuLettersFigures, MenuAll,
+                       MenuChoixCaracteres}) {
         a->setChecked(a == setItem(cls));
     }
 }
@@ -475,8 +468,8 @@ void RandomMode::MenuSetClick(CharacterClass cls) {
     groups_.set = characterSet(cls, f_.characters().localCount, 0);
     checkSetItem(cls);
     // Callsigns are letters and figures in groups of five.
-    const bool callsigns = cls == CharacterClass::LettersFigures &&
-                           MenuFixedWords[5 - MinWordLength]->isChecked();
+    const bool callsigns =
+        cls == CharacterClass::LettersFigures && MenuFixedWords[5 - MinWordLength]->isChecked();
     menuCallsigns->setEnabled(callsigns);
     if (!callsigns) menuCallsigns->setChecked(false);
     refreshSetName();
@@ -534,9 +527,8 @@ void RandomMode::UpdateRandomSummary() {
     g.content = MenuWordContent->isChecked() ? GroupContent::NonMixed
                 : menuCallsigns->isChecked() ? GroupContent::Callsigns
                                              : GroupContent::Mixed;
-    LabelWords->setText(QString::fromStdString(
-        randomSummaryText(f_.texts().summary, g, f_.timing().SpinEditEspace->value(),
-                          f_.timing().effectiveSpeed())));
+    LabelWords->setText(QString::fromStdString(randomSummaryText(
+        f_.texts().summary, g, f_.timing().SpinEditEspace->value(), f_.timing().effectiveSpeed())));
 }
 
 void RandomMode::showSetName(const QString& name) {

@@ -56,7 +56,7 @@ public:
     void ButtonChoixRandomClick();  // the mode was chosen
     void BitBtnPlayRandomClick();
     void BitBtnStopRandomClick();
-    void RadioButtonRandomClick();  // generates and queues the next character of a run
+    void RadioButtonRandomClick();          // generates and queues the next character of a run
     void MenuSetClick(CharacterClass cls);  // the six set items (not the chosen one)
     void MenuAddVClick();
     void MenuFixedWordsClick(int length);
@@ -136,7 +136,7 @@ public:
     // The choice panel.
     QGroupBox* PanelChoixRandom = nullptr;
     QLabel* LabelChoixCaracteres = nullptr;
-    QLineEdit* BoxCaracteresChoix = nullptr;         // the combo's edit line
+    QLineEdit* BoxCaracteresChoix = nullptr;        // the combo's edit line
     QListWidget* BoxCaracteresChoixList = nullptr;  // its list, always shown
     QLabel* Label3 = nullptr;
     QToolButton* SpeedButtonChoixMoins = nullptr;

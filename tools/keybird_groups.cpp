@@ -110,7 +110,9 @@ Options parse(int argc, char** argv) {
     int c;
     while ((c = getopt_long(argc, argv, ":h", kLong, nullptr)) != -1) {
         switch (c) {
-            case Count: o.count = static_cast<int>(parseNumber("count", optarg, 1, MaxCount)); break;
+            case Count:
+                o.count = static_cast<int>(parseNumber("count", optarg, 1, MaxCount));
+                break;
             case Set: o.set = parseSet(optarg); break;
             case Chars: o.chars = kb::decodeTextFile(optarg); break;
             case Lesson: o.lesson = static_cast<int>(parseNumber("lesson", optarg, 1, 60)); break;
@@ -130,7 +132,8 @@ Options parse(int argc, char** argv) {
                 o.seed = static_cast<std::uint32_t>(parseNumber("seed", optarg, 0, 4294967295L));
                 break;
             case 'h': std::cout << kUsage; std::exit(0);
-            case ':': fail(std::string("option '").append(argv[optind - 1]).append("' needs a value"));
+            case ':':
+                fail(std::string("option '").append(argv[optind - 1]).append("' needs a value"));
             default: {
                 const std::string name = optopt > 0 && optopt < 256
                                              ? std::string("-") + static_cast<char>(optopt)
