@@ -818,7 +818,7 @@ void RandomMode::stopped(const std::optional<std::string>& /*unplayed*/) {
 void RandomMode::applySettings(const Settings& s, const SettingsKeys& present) {
     const auto has = [&present](std::string_view key) { return present.contains(key); };
     if (has("RANDOM_COUNT=")) SpinEditRandomNumber->setValue(s.randomCount);
-    if (has("WORDS=")) {
+    if (has("WORDS=") && (s.words == 0 || (s.words >= MinWordLength && s.words <= MaxWordLength))) {
         if (s.words == 0) {
             MenuRandomWords->trigger();
         } else {
