@@ -703,8 +703,8 @@ void RandomMode::BitBtnPlayRandomClick() {
 }
 
 void RandomMode::BitBtnStopRandomClick() {
-    // As the window's Stop: with a side panel open, the panel closes and the run goes on.
-    if (f_.closeOpenSidePanel(TForm1::PanelCloser::StopOrQuit)) return;
+    // The window's Stop, whose first rule holds here too: with a side panel open, only the
+    // panel closes and the run goes on (the Play button is not shown over a running run).
     f_.play().ButtonStopClick();
 }
 
