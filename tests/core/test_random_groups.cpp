@@ -15,7 +15,8 @@ namespace {
 std::string chosenSlots(const CharacterList& list, int count) {
     std::string s;
     for (int k = 0; k < count; ++k) {
-        s.push_back(static_cast<char>(list.entries[static_cast<std::size_t>(ChosenCharacterSlot + k)]));
+        s.push_back(
+            static_cast<char>(list.entries[static_cast<std::size_t>(ChosenCharacterSlot + k)]));
     }
     return s;
 }
@@ -26,10 +27,10 @@ TEST(RandomGroups, ChosenTextKeepsKnownCharactersInTypedOrderWithDuplicates) {
         std::string expected;
     };
     const Case cases[] = {
-        {"AAb?#", "aab?"},                       // "#" has no Morse code
-        {"!():;<>@ ", "!():;<>@"},               // the special characters; the blank goes
-        {"\xE9\xC9z", "\xE9z"},                  // local é; only A..Z are lowered
-        {"\x01v\x7F", "v"},                      // control bytes
+        {"AAb?#", "aab?"},                             // "#" has no Morse code
+        {"!():;<>@ ", "!():;<>@"},                     // the special characters; the blank goes
+        {"\xE9\xC9z", "\xE9z"},                        // local é; only A..Z are lowered
+        {"\x01v\x7F", "v"},                            // control bytes
         {std::string(80, 'e'), std::string(70, 'e')},  // at most 70
     };
     for (const Case& c : cases) {

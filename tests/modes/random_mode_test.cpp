@@ -270,7 +270,8 @@ TEST_F(RandomModeTest, TheOptionItemsFollowTheirRulesAndTheSummaryTellsThem) {
         QString summary;
     };
     const Case cases[] = {
-        {[](RandomMode&) {}, false, "Word length= 5 / No leading Vs / Mixed Characters" + tail + "12.0"},
+        {[](RandomMode&) {}, false,
+         "Word length= 5 / No leading Vs / Mixed Characters" + tail + "12.0"},
         {[](RandomMode& r) { r.MenuLettersFigures->trigger(); }, true,
          "Word length= 5 / No leading Vs / Mixed Characters" + tail + "12.0"},
         {[](RandomMode& r) { r.menuCallsigns->trigger(); }, true,
@@ -326,9 +327,9 @@ TEST_F(RandomModeTest, TheChoicePanelPagesNamesAndRestores) {
     EXPECT_TRUE(r.Label3->text().startsWith(QStringLiteral("#01 ")));
 
     r.ButtonChangeLesson->click();
-    QTest::mouseClick(r.BoxCaracteresChoixList->viewport(), Qt::LeftButton, {},
-                      r.BoxCaracteresChoixList->visualItemRect(r.BoxCaracteresChoixList->item(2))
-                          .center());
+    QTest::mouseClick(
+        r.BoxCaracteresChoixList->viewport(), Qt::LeftButton, {},
+        r.BoxCaracteresChoixList->visualItemRect(r.BoxCaracteresChoixList->item(2)).center());
     r.ButtonChoixCaractereOK->click();
     EXPECT_EQ(setName(), QStringLiteral(" Lesson #3"));
     EXPECT_EQ(r.currentSet().first, ChosenCharacterSlot);
@@ -408,7 +409,9 @@ TEST_F(RandomModeTest, SettingsComeBackThroughARealKeybirdDat) {
                                     {"VVVVV=", "ON"},
                                     {"RANDOM=", "2"},
                                     {"PAGE=", "2"}});
-    dat.insert(dat.find('\x02'), "\x01" "endx0\r\n");
+    dat.insert(dat.find('\x02'),
+               "\x01"
+               "endx0\r\n");
     dat += "kmq\r\n";
     fresh(dat);
     RandomMode& r = rnd();

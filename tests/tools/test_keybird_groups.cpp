@@ -88,7 +88,9 @@ TEST_F(Groups, ASeedRepeatsItsSeriesAndTheChosenCharactersAreDrawnAsTyped) {
     EXPECT_EQ(a, once("99"));
     EXPECT_NE(a, once("100"));
     EXPECT_EQ(a.find_first_not_of("AB? \n"), std::string::npos);
-    const auto count = [&a](char c) { return static_cast<double>(std::count(a.begin(), a.end(), c)); };
+    const auto count = [&a](char c) {
+        return static_cast<double>(std::count(a.begin(), a.end(), c));
+    };
     // "a" holds two of the four slots.
     EXPECT_NEAR(count('A') / 3000.0, 0.5, 0.04);
     EXPECT_NEAR(count('B') / 3000.0, 0.25, 0.04);
