@@ -136,7 +136,6 @@ void RandomMode::buildView() {
     countRow->addWidget(LabelRandomNumber);
     countRow->addWidget(SpinEditRandomNumber);
     countRow->addStretch();
-    countRow->addWidget(ButtonHide);
     v->addLayout(countRow);
 
     auto* playRow = new QHBoxLayout;
@@ -154,6 +153,7 @@ void RandomMode::buildView() {
     }
     playRow->addWidget(BitBtnPlayRandom);
     playRow->addWidget(BitBtnStopRandom);
+    playRow->addWidget(ButtonHide);
     playRow->addStretch();
     playRow->addWidget(SpeedButtonNoise);
     playRow->addWidget(SpeedButtonQSB);
