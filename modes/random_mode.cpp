@@ -63,9 +63,9 @@ constexpr const char* SaveFilter =
 
 // The memo: a press or release of the mouse puts the caret back at the end, so generated
 // text is always appended; Escape acts as the window's Escape.
-class RandomMode::MemoFilter final : public QPlainTextEdit {
+class RandomMode::Memo final : public QPlainTextEdit {
 public:
-    MemoFilter(RandomMode& mode, QWidget* parent) : QPlainTextEdit(parent), mode_(mode) {}
+    Memo(RandomMode& mode, QWidget* parent) : QPlainTextEdit(parent), mode_(mode) {}
 
 protected:
     void keyPressEvent(QKeyEvent* e) override {
@@ -172,7 +172,7 @@ void RandomMode::buildView() {
     LabelWords->setWordWrap(true);
     v->addWidget(LabelWords);
 
-    MemoRandom = named(new MemoFilter(*this, GroupBoxRandom), "MemoRandom");
+    MemoRandom = named(new Memo(*this, GroupBoxRandom), "MemoRandom");
     MemoRandom->setReadOnly(true);
     MemoRandom->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     v->addWidget(MemoRandom, 1);

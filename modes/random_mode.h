@@ -145,7 +145,7 @@ public:
     QPushButton* ButtonCancelChoix = nullptr;
 
 private:
-    class MemoFilter;
+    class Memo;
 
     void buildView();
     void buildMenus();

@@ -62,43 +62,43 @@ protected:
         QTest::keyClick(rnd().BoxCaracteresChoix, Qt::Key_Return);
     }
     QString setName() { return rnd().PanelRandomLessonCaption->text(); }
+    // Clicks menu items (or buttons) by name.
+    void trigger(const std::vector<const char*>& items) {
+        for (const QString name : items) {
+            if (auto* a = form->findChild<QAction*>(name)) {
+                a->trigger();
+            } else {
+                form->findChild<QAbstractButton*>(name)->click();
+            }
+        }
+    }
 };
 
 TEST_F(RandomModeTest, AQuickSerialWritesItsCountInGroupsSilentlyThenBeeps) {
     const std::string any = "[^ ]";
     struct Case {
         const char* name;
-        Steps steps;
+        std::vector<const char*> items;
         int count;
         std::string memo;
     };
     const Case cases[] = {
-        {"defaults", [](RandomMode&) {}, 250, "(" + any + "{5} ){50}"},
-        {"V's, length 5, count 5", [](RandomMode& r) { r.MenuAddV->trigger(); }, 5, "VVVVV "},
-        {"V's, length 3",
-         [](RandomMode& r) {
-             r.MenuAddV->trigger();
-             r.MenuFixedWords[1]->trigger();
-         },
-         10, "VVV (" + any + "{3} ){2}" + any},
+        {"defaults", {}, 250, "(" + any + "{5} ){50}"},
+        {"V's, length 5, count 5", {"MenuAddV"}, 5, "VVVVV "},
+        {"V's, length 3", {"MenuAddV", "MenuFixedWords3"}, 10, "VVV (" + any + "{3} ){2}" + any},
         {"V's, random length",
-         [](RandomMode& r) {
-             r.MenuAddV->trigger();
-             r.MenuRandomWords->trigger();
-         },
-         50, "VVVVV (" + any + "{2,8} )*" + any + "{0,8}"},
-        {"non-mixed All", [](RandomMode& r) { r.MenuWordContent->trigger(); }, 1000,
-         "(([0-9]{5}|[A-Z]{5}|[^ A-Z0-9]{5}) ){200}"},
+         {"MenuAddV", "MenuRandomWords"},
+         50,
+         "VVVVV (" + any + "{2,8} )*" + any + "{0,8}"},
+        {"non-mixed All", {"MenuWordContent"}, 1000, "(([0-9]{5}|[A-Z]{5}|[^ A-Z0-9]{5}) ){200}"},
         {"callsigns",
-         [](RandomMode& r) {
-             r.MenuLettersFigures->trigger();
-             r.menuCallsigns->trigger();
-         },
-         1000, "(([A-Z][A-Z][0-9]|[A-Z][0-9][A-Z0-9]|[0-9][A-Z][0-9])[A-Z][A-Z] ){200}"},
+         {"MenuLettersFigures", "menuCallsigns"},
+         1000,
+         "(([A-Z][A-Z][0-9]|[A-Z][0-9][A-Z0-9]|[0-9][A-Z][0-9])[A-Z][A-Z] ){200}"},
     };
     for (const Case& c : cases) {
         fresh();
-        c.steps(rnd());
+        trigger(c.items);
         quick(c.count);
         EXPECT_TRUE(matches(memo(), c.memo)) << c.name << ": " << memo();
         EXPECT_TRUE(wave->writes.empty()) << c.name;
@@ -117,15 +117,12 @@ TEST_F(RandomModeTest, KeybirdGroupsPrintsTheSeriesTheQuickSerialWritesFromTheSa
     };
     const Case cases[] = {
         {{"--set", "letters+figures", "--callsigns"},
-         [](RandomMode& r) {
-             r.MenuLettersFigures->trigger();
-             r.menuCallsigns->trigger();
+         [this](RandomMode&) {
+             trigger({"MenuLettersFigures", "menuCallsigns"});
          }},
         {{"--length", "random", "--leading-v", "--non-mixed"},
-         [](RandomMode& r) {
-             r.MenuRandomWords->trigger();
-             r.MenuAddV->trigger();
-             r.MenuWordContent->trigger();
+         [this](RandomMode&) {
+             trigger({"MenuRandomWords", "MenuAddV", "MenuWordContent"});
          }},
         {{"--chars", "xyz12?"}, [this](RandomMode&) { choose(QStringLiteral("xyz12?")); }},
     };
@@ -155,17 +152,15 @@ TEST_F(RandomModeTest, AGroupsLastCharacterIsFollowedByTheWordGapInTheSound) {
     EXPECT_FALSE(form->Editcaractere->isEnabled());
     wave->completeAll();
     ASSERT_TRUE(matches(memo(), "[A-Z]{5} [A-Z]{5} ")) << memo();
-    std::vector<std::vector<std::int16_t>> expected;
     std::string letters = memo();
     std::erase(letters, ' ');
+    std::vector<std::int16_t> all;
     for (std::size_t k = 0; k < letters.size(); ++k) {
         CharacterSettings s = at(12);
         if (k % 5 == 4) s.gapKind = CharGapKind::GroupEnd;
         const std::vector<std::int16_t> one = sound(form->morse().code(letters[k]), s);
-        expected.push_back(one);
+        all.insert(all.end(), one.begin(), one.end());
     }
-    std::vector<std::int16_t> all;
-    for (const auto& e : expected) all.insert(all.end(), e.begin(), e.end());
     EXPECT_EQ(heard(), all);
     EXPECT_EQ(ui.beeps, 1);
     EXPECT_TRUE(form->ButtonStop->isHidden());
@@ -189,7 +184,7 @@ TEST_F(RandomModeTest, ASetChangeDuringARunRestartsTheCountOnANewLine) {
 
 TEST_F(RandomModeTest, AnEmptySetWarnsAndLeavesTheWindowIdle) {
     const std::pair<const char*, Steps> cases[] = {
-        {"local", [](RandomMode& r) { r.MenuLocal->trigger(); }},
+        {"local", [this](RandomMode&) { trigger({"MenuLocal"}); }},
         {"chosen #", [this](RandomMode&) { choose(QStringLiteral("#")); }},
     };
     for (const auto& c : cases) {
@@ -248,7 +243,7 @@ TEST_F(RandomModeTest, TheMemoIsClearedSavedAndHiddenOnlyWhenThatMakesSense) {
     EXPECT_EQ(memo(), "");
 }
 
-TEST_F(RandomModeTest, NoiseAndFadingButtonsActOnlyDuringARun) {
+TEST_F(RandomModeTest, TheNoiseButtonActsOnlyDuringARun) {
     rnd().SpeedButtonNoise->click();
     rnd().SpinEditRandomNumber->setValue(5);
     rnd().BitBtnPlayRandom->click();
@@ -263,46 +258,35 @@ TEST_F(RandomModeTest, NoiseAndFadingButtonsActOnlyDuringARun) {
 }
 
 TEST_F(RandomModeTest, TheOptionItemsFollowTheirRulesAndTheSummaryTellsThem) {
-    const QString tail = QStringLiteral(" / Spacing between characters=1 / Real speed (wpm) = ");
     struct Case {
-        Steps steps;
+        std::vector<const char*> items;
         bool callsignsEnabled;
-        QString summary;
+        const char* groups;  // the summary's first three parts
+        const char* speed;
     };
     const Case cases[] = {
-        {[](RandomMode&) {}, false,
-         "Word length= 5 / No leading Vs / Mixed Characters" + tail + "12.0"},
-        {[](RandomMode& r) { r.MenuLettersFigures->trigger(); }, true,
-         "Word length= 5 / No leading Vs / Mixed Characters" + tail + "12.0"},
-        {[](RandomMode& r) { r.menuCallsigns->trigger(); }, true,
-         "Word length= 5 / No leading Vs / Callsigns" + tail + "12.0"},
-        {[](RandomMode& r) { r.MenuWordContent->trigger(); }, true,
-         "Word length= 5 / No leading Vs / Non-mixed characters" + tail + "12.0"},
-        {[](RandomMode& r) { r.MenuFixedWords[2]->trigger(); }, false,
-         "Word length= 4 / No leading Vs / Non-mixed characters" + tail + "12.0"},
-        {[](RandomMode& r) { r.MenuFixedWords[3]->trigger(); }, true,
-         "Word length= 5 / No leading Vs / Non-mixed characters" + tail + "12.0"},
-        {[](RandomMode& r) { r.MenuRandomWords->trigger(); }, false,
-         "Word length= Random / No leading Vs / Non-mixed characters" + tail + "12.0"},
-        {[](RandomMode& r) {
-             r.MenuAddV->trigger();
-             r.MenuWordContent->trigger();
-         },
-         false, "Word length= Random / Leading Vs / Mixed Characters" + tail + "12.0"},
+        {{}, false, "5 / No leading Vs / Mixed Characters", "12.0"},
+        {{"MenuLettersFigures"}, true, "5 / No leading Vs / Mixed Characters", "12.0"},
+        {{"menuCallsigns"}, true, "5 / No leading Vs / Callsigns", "12.0"},
+        {{"MenuWordContent"}, true, "5 / No leading Vs / Non-mixed characters", "12.0"},
+        {{"MenuFixedWords4"}, false, "4 / No leading Vs / Non-mixed characters", "12.0"},
+        {{"MenuRandomWords"}, false, "Random / No leading Vs / Non-mixed characters", "12.0"},
+        {{"MenuAddV"}, false, "Random / Leading Vs / Non-mixed characters", "12.0"},
         // The examination preset: 11 wpm, x2, groups of five, non-mixed.
-        {[this](RandomMode&) { form->FormNote->CheckBoxTonExamen->click(); }, true,
-         "Word length= 5 / Leading Vs / Non-mixed characters" + tail + "10.4"},
-        {[](RandomMode& r) { r.MenuAll->trigger(); }, false,
-         "Word length= 5 / Leading Vs / Non-mixed characters" + tail + "10.4"},
+        {{"CheckBoxTonExamen"}, true, "5 / Leading Vs / Non-mixed characters", "10.4"},
+        {{"MenuAll"}, false, "5 / Leading Vs / Non-mixed characters", "10.4"},
     };
     int row = 0;
     for (const Case& c : cases) {
-        c.steps(rnd());
+        trigger(c.items);
         EXPECT_EQ(rnd().menuCallsigns->isEnabled(), c.callsignsEnabled) << row;
         if (!c.callsignsEnabled) {
             EXPECT_FALSE(rnd().menuCallsigns->isChecked()) << row;
         }
-        EXPECT_EQ(rnd().LabelWords->text(), c.summary) << row;
+        EXPECT_EQ(rnd().LabelWords->text().toStdString(),
+                  std::string("Word length= ") + c.groups +
+                      " / Spacing between characters=1 / Real speed (wpm) = " + c.speed)
+            << row;
         ++row;
     }
 }
