@@ -865,6 +865,9 @@ void RandomMode::collectSettings(Settings& s) const {
                     : menuCallsigns->isChecked() ? WordContent::Callsigns
                                                  : WordContent::Mixed;
     s.addV = MenuAddV->isChecked();
+    // RANDOM= numbers the classes 1..7 in the order CharacterClass lists them.
+    static_assert(static_cast<int>(CharacterClass::Letters) == 0 &&
+                  static_cast<int>(CharacterClass::Chosen) == 6);
     s.randomClass = static_cast<int>(setClass_) + 1;
     const std::string chosen = toCp1252(BoxCaracteresChoix->text());
     s.chosenCharacters = chosen.empty() ? std::string(" ") : chosen;
