@@ -28,7 +28,7 @@ void SettingsBinding::read() {
     if (!file.existed) return;
     std::string why = file.error;
     if (why.empty()) {
-        if (readSettings(file.bytes, settings_, &present_)) {
+        if (readSettings(file.bytes, settings_, &present_, &notes_)) {
             apply();
             return;
         }
@@ -65,8 +65,8 @@ void SettingsBinding::apply() {
         s.mask.endChar = st.maskEndChar;
     }
     applyLocalCharacters(st, f_.morse(), f_.characters());
-    if (has("PAGE=") && st.lessonPageOutOfRange) {
-        std::cerr << "keybird: " << path_ << ": PAGE=" << *st.lessonPageOutOfRange
+    if (notes_.lessonPageOutOfRange) {
+        std::cerr << "keybird: " << path_ << ": PAGE=" << *notes_.lessonPageOutOfRange
                   << " is no lesson page (1..3); page " << st.lessonPage << " is shown.\n";
     }
     // After the local characters, which the character sets take in.
