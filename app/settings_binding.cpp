@@ -13,6 +13,7 @@
 #include "keying/port_panel.h"
 #include "modes/masked_text_panel.h"
 #include "modes/quiz_mode.h"
+#include "modes/random_mode.h"
 #include "ui/form1.h"
 #include "ui/timing_controls.h"
 #include "ui/ui_services.h"
@@ -29,7 +30,7 @@ void SettingsBinding::read() {
     if (!file.existed) return;
     std::string why = file.error;
     if (why.empty()) {
-        if (readSettings(file.bytes, settings_, &present_)) {
+        if (readSettings(file.bytes, settings_, &present_, &notes_)) {
             apply();
             return;
         }
@@ -69,6 +70,12 @@ void SettingsBinding::apply() {
     if (has("DELAY=")) f_.quiz().setDelayPosition(st.delayPosition);
     if (has("QUIZ_COUNT=")) f_.quiz().SpinEditQuizNumber->setValue(st.quizCount);
     applyLocalCharacters(st, f_.morse(), f_.characters());
+    if (notes_.lessonPageOutOfRange) {
+        std::cerr << "keybird: " << path_ << ": PAGE=" << *notes_.lessonPageOutOfRange
+                  << " is no lesson page (1..3); page " << st.lessonPage << " is shown.\n";
+    }
+    // After the local characters, which the character sets take in.
+    f_.randomMode().applySettings(st, present_);
     f_.soundCard().applySettings(st, present_);
     if (PortPanel* port = f_.portPanel()) port->applyComSettings(st, present_);
 }
@@ -96,6 +103,7 @@ void SettingsBinding::collect() {
     st.wordSpacingFactor = f_.timing().wordSpacingFactor();
     st.level = f_.UpDownAmplitude->value();
     st.shortcuts = f_.shortcuts();
+    f_.randomMode().collectSettings(st);
     st.maskStartChar = s.mask.startChar;
     st.maskEndChar = s.mask.endChar;
     st.delayPosition = f_.quiz().UpDownDelay->value();

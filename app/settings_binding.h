@@ -41,6 +41,7 @@ private:
     SettingsFileOps* ops_;
     Settings settings_;
     SettingsKeys present_;
+    SettingsNotes notes_;
     bool existed_ = false;
     bool keepOld_ = false;  // the file was there but not read: keep it aside at the save
 };

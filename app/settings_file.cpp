@@ -192,6 +192,7 @@ std::string lowerText(std::string_view text) {
 struct ReadState {
     int shortcutsRead = 0;
     int messagesRead = 0;
+    SettingsNotes notes;
 };
 
 // The key lines, in the order the program writes them. A reader returns whether it took
@@ -241,9 +242,11 @@ const Key kKeys[] = {
     {"NOTE=", [](auto v, auto& s, auto&) { return readNote(v, s); }},
     {"DELAY=", [](auto v, auto& s, auto&) { return readDelay(v, s); }},
     {"PAGE=",
-     [](auto v, auto& s, auto&) {
+     [](auto v, auto& s, auto& r) {
          const auto n = parseInt(v);
          s.lessonPage = n ? std::clamp(*n, 1, 3) : 1;
+         r.notes.lessonPageOutOfRange.reset();
+         if (n && *n != s.lessonPage) r.notes.lessonPageOutOfRange = *n;
          return true;
      }},
     {"QUIZ_COUNT=", [](auto v, auto& s, auto&) { return setClamped(v, s.quizCount, 5, 1000); }},
@@ -502,7 +505,8 @@ void applyLocalCharacters(const Settings& s, MorseTable& morse, CharacterList& l
     }
 }
 
-bool readSettings(std::string_view bytes, Settings& s, SettingsKeys* present) {
+bool readSettings(std::string_view bytes, Settings& s, SettingsKeys* present,
+                  SettingsNotes* notes) {
     const std::vector<std::string_view> lines = splitLines(bytes);
     std::size_t marker = lines.size();
     for (std::size_t i = lines.size(); i-- > 0;) {
@@ -514,10 +518,13 @@ bool readSettings(std::string_view bytes, Settings& s, SettingsKeys* present) {
     if (marker == lines.size()) return false;
 
     ReadState state;
-    for (std::size_t i = 0; i <= marker; ++i) {
-        if (lines[i].empty()) return true;  // the rest of the file keeps its values
-        readKeyLine(lines[i], s, state, present);
+    bool keysEnd = false;  // an empty line: the rest of the file keeps its values
+    for (std::size_t i = 0; i <= marker && !keysEnd; ++i) {
+        keysEnd = lines[i].empty();
+        if (!keysEnd) readKeyLine(lines[i], s, state, present);
     }
+    if (notes) *notes = state.notes;
+    if (keysEnd) return true;
 
     std::size_t next = marker + 1;
     const auto endsLessons = [](std::string_view line) {

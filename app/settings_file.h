@@ -49,6 +49,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -162,11 +163,19 @@ using SettingsKeys = std::set<std::string, std::less<>>;
 inline constexpr std::string_view ChosenLineKey = "\x01";
 inline constexpr std::string_view MarkerLineKey = "\x02";
 
+// What the reading noticed that is no setting, for the start-up to say.
+struct SettingsNotes {
+    // The number PAGE= held when it lay outside 1..3 (Settings::lessonPage has it
+    // clamped).
+    std::optional<int> lessonPageOutOfRange;
+};
+
 // Reads a keybird.dat image into s. Returns false, and leaves s as it was, when the bytes
 // hold no line or no marker line; otherwise applies what the file says on top of s (pass
 // a default Settings for start-up) and returns true. With `present`, the keys that gave
-// a value are added to it.
-bool readSettings(std::string_view bytes, Settings& s, SettingsKeys* present = nullptr);
+// a value are added to it; with `notes`, what the reading noticed.
+bool readSettings(std::string_view bytes, Settings& s, SettingsKeys* present = nullptr,
+                  SettingsNotes* notes = nullptr);
 
 // The file image of s: CR LF line ends, Windows-1252 bytes, the password scrambled.
 // A line break cannot live inside a line, so LF bytes are dropped from texts; a password

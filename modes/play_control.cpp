@@ -223,7 +223,10 @@ void PlayControl::normalEnd() {
 
 void PlayControl::ButtonStopClick() {
     if (f_.closeOpenSidePanel(TForm1::PanelCloser::StopOrQuit)) return;
+    stopPlaying();
+}
 
+void PlayControl::stopPlaying() {
     TimerBoucle->stop();
     // The delay would start the text again after Stop has ended it.
     TimerTXDelay->stop();

@@ -45,6 +45,9 @@ public:
 
     // Handlers.
     void ButtonStopClick();
+    // Stop's work without its first rule (an open side panel is only closed): for the
+    // stops the program makes itself, as when a quick serial replaces a run.
+    void stopPlaying();
     void TimerBoucleTimer();
     void TimerTXDelayTimer();
     void MenuNoBoucleClick();

@@ -232,7 +232,7 @@ void QuizMode::setOkEnabled(bool on) {
 }
 
 void QuizMode::showSetName(const QString& name) {
-    EditCaractersQuiz->setText(name);
+    EditCaractersQuiz->setText(QLatin1Char(' ') + name);
 }
 
 void QuizMode::startUp() {

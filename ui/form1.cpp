@@ -443,6 +443,7 @@ void TForm1::applyLanguage() {
     ButtonReplayText->setText(QString::fromUtf8(typed_->replayCaptionShown()
                                                     ? texts_->shared.replayTextCaption
                                                     : texts_->shared.resumeTextCaption));
+    if (random_mode_) random_mode_->languageChanged();
 }
 
 bool TForm1::closeOpenSidePanel(PanelCloser by) {

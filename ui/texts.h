@@ -33,6 +33,10 @@ struct SharedTexts {
     const char* spacingTitle;  // heading of the spacing panel
     const char* msgNoMorseCharacters;
     const char* msgDelimitersMustDiffer;
+    const char* msgStopRandomBeforeClearing;
+    const char* msgNothingToClear;
+    const char* msgStopRandomBeforeRecording;
+    const char* msgNothingToRecord;
 };
 
 struct LanguageTexts {

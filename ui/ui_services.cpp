@@ -1,6 +1,7 @@
 #include "ui/ui_services.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -17,6 +18,12 @@ void QtUiServices::error(QWidget* parent, const QString& text) {
 bool QtUiServices::confirm(QWidget* parent, const QString& text) {
     return QMessageBox::question(parent, QStringLiteral("Keybird"), text,
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+QString QtUiServices::saveFileName(QWidget* parent, const QString& defaultName,
+                                   const QString& filter) {
+    // The overwrite prompt is the dialog's own default.
+    return QFileDialog::getSaveFileName(parent, QString(), defaultName, filter);
 }
 
 void QtUiServices::beep() {

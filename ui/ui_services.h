@@ -1,6 +1,7 @@
 #pragma once
-// What the main window asks of the desktop: message boxes, the information beep and the
-// end of the program. Tests hand in a recording fake; the program uses QtUiServices.
+// What the main window asks of the desktop: message boxes, the save dialog, the
+// information beep and the end of the program. Tests hand in a recording fake; the program uses
+// QtUiServices.
 
 #include <QString>
 
@@ -17,6 +18,13 @@ public:
     virtual void error(QWidget* parent, const QString& text) = 0;
     // A Yes / No question; true for Yes.
     virtual bool confirm(QWidget* parent, const QString& text) = 0;
+    // A save dialog offering `defaultName`, with a Qt name filter ("Text (*.txt);;All
+    // (*.*)") and a prompt before an existing file is replaced. The chosen path, or an
+    // empty string when the user cancelled (as a desktop without dialogs always does).
+    virtual QString saveFileName(QWidget* /*parent*/, const QString& /*defaultName*/,
+                                 const QString& /*filter*/) {
+        return {};
+    }
     virtual void beep() = 0;
     // Ends the program (after the shutdown steps have run).
     virtual void terminate() = 0;
@@ -27,6 +35,8 @@ public:
     void warning(QWidget* parent, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
     bool confirm(QWidget* parent, const QString& text) override;
+    QString saveFileName(QWidget* parent, const QString& defaultName,
+                         const QString& filter) override;
     void beep() override;
     void terminate() override;
 };

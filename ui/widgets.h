@@ -1,8 +1,12 @@
 #pragma once
 // Small helpers for building the window's widgets the same way everywhere. GUI thread only.
 
+#include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QString>
+#include <functional>
+#include <utility>
 
 namespace kb {
 
@@ -23,5 +27,23 @@ inline QLabel* panelTitle(QWidget* parent, const char* name) {
     title->setForegroundRole(QPalette::HighlightedText);
     return title;
 }
+
+// Hands each key press a widget receives to `hook` before the widget sees it (Enter and
+// Escape in a panel's edits); a true return swallows the key. Lives as long as the widget.
+class KeyHook : public QObject {
+public:
+    KeyHook(QWidget* target, std::function<bool(int qtKey)> hook)
+        : QObject(target), hook_(std::move(hook)) {
+        target->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* e) override {
+        return e->type() == QEvent::KeyPress && hook_(static_cast<QKeyEvent*>(e)->key());
+    }
+
+private:
+    std::function<bool(int)> hook_;
+};
 
 }  // namespace kb

@@ -1,5 +1,5 @@
 #pragma once
-// Message boxes, beep and program end, recorded instead of shown.
+// Message boxes, the save dialog, beep and program end, recorded instead of shown.
 
 #include <QString>
 #include <QStringList>
@@ -16,10 +16,18 @@ public:
         questions << text;
         return answerYes;
     }
+    QString saveFileName(QWidget*, const QString& defaultName, const QString& filter) override {
+        saveRequests << defaultName;
+        saveFilter = filter;
+        return saveAnswer;
+    }
     void beep() override { ++beeps; }
     void terminate() override { ++terminations; }
 
     bool answerYes = true;
+    QString saveAnswer;  // the path the save dialog returns; empty: cancelled
+    QStringList saveRequests;
+    QString saveFilter;
     QStringList warnings, errors, questions;
     int beeps = 0;
     int terminations = 0;
