@@ -86,7 +86,6 @@ LessonPanel::~LessonPanel() = default;
 void LessonPanel::MenuLocallessonClick() {
     if (f_.quiz().quizOn()) f_.quiz().stopQuiz();
     f_.openSidePanel(PanelLocalLesson);
-    f_.quiz().setOkEnabled(false);
     EditNumeroLesson->setFocus();
 }
 
@@ -147,7 +146,6 @@ void LessonPanel::ButtonLocalLessonEnterClick() {
 
 void LessonPanel::ButtonLocalLessonExitClick() {
     PanelLocalLesson->hide();
-    f_.quiz().setOkEnabled(true);
     // The file box takes the focus instead while a file plays, once the file view exists.
     if (f_.typed().replayOn() || !random_.runOn()) f_.Editcaractere->setFocus();
 }

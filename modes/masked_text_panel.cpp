@@ -105,7 +105,6 @@ void MaskedTextPanel::MenuMaskedtextClick() {
     refreshMenuCheck();
     f_.quiz().stopQuiz();
     f_.openSidePanel(PanelMaskedText);
-    f_.quiz().setOkEnabled(false);
     EditStartMaskedText->setText(delimiterText(f_.state().mask.startChar));
     EditEndMaskedText->setText(delimiterText(f_.state().mask.endChar));
     EditStartMaskedText->setFocus();
@@ -113,7 +112,6 @@ void MaskedTextPanel::MenuMaskedtextClick() {
 
 void MaskedTextPanel::close() {
     PanelMaskedText->hide();
-    f_.quiz().setOkEnabled(true);
     // During a random run the focus stays where it is; the file text takes it instead
     // once the file view exists.
     if (!f_.randomMode().playing()) f_.Editcaractere->setFocus();

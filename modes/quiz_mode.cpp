@@ -224,7 +224,8 @@ void QuizMode::wire() {
 // --- What other parts ask of the quiz --------------------------------------------------------
 
 void QuizMode::stopQuiz() {
-    if (quizOn_) f_.play().ButtonStopClick();
+    // Not through the Stop button, which would only close a side panel left open.
+    if (quizOn_) f_.play().stopPlaying();
 }
 
 void QuizMode::setOkEnabled(bool on) {
@@ -262,6 +263,9 @@ void QuizMode::showOkButton() {
 }
 
 void QuizMode::RadioButtonQuizClick() {
+    // The button stays pressable during a quiz; choosing the mode it is in already must
+    // not bring the OK button back under a question.
+    if (quizOn_) return;
     // The file buttons follow the file mode's rule after a run; with no file loaded
     // that leaves both off.
     f_.ButtonPlayFile->setEnabled(false);

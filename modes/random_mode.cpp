@@ -565,7 +565,6 @@ void RandomMode::MenuChoixCaracteresClick() {
     BoxCaracteresChoix->setFocus();
     // Typing replaces what the box holds, as the box's text is selected on entry.
     BoxCaracteresChoix->selectAll();
-    f_.quiz().setOkEnabled(false);
     savedText_ = BoxCaracteresChoix->text();
     savedRow_ = BoxCaracteresChoixList->currentRow();
     savedPage_ = lessonPage_;
@@ -623,7 +622,6 @@ void RandomMode::ButtonChoixCaractereOKClick() {
         return;
     }
     PanelChoixRandom->hide();
-    f_.quiz().setOkEnabled(true);
     const int accepted = acceptChosenCharacters(toCp1252(text), f_.characters());
     groups_.set = characterSet(CharacterClass::Chosen, 0, accepted);
     checkSetItem(CharacterClass::Chosen);
@@ -638,7 +636,6 @@ void RandomMode::ButtonChoixCaractereOKClick() {
 
 void RandomMode::ButtonCancelChoixClick() {
     PanelChoixRandom->hide();
-    f_.quiz().setOkEnabled(true);
     lessonPage_ = savedPage_;
     showPage();
     BoxCaracteresChoixList->setCurrentRow(savedRow_);
@@ -653,8 +650,10 @@ void RandomMode::setLesson(int number, const std::string& text) {
         BoxCaracteresChoixList->item((number - 1) % LessonsPerPage)
             ->setText(toQString(lessons_[static_cast<std::size_t>(number - 1)]));
     }
-    // A chosen set taken from this lesson follows it; any other text stays as it was.
-    const bool fromThisLesson = toCp1252(saved) == oldText;
+    // A chosen set taken from this very lesson follows it (not one that only shares its
+    // text, as lessons 7 and 15 do); any other text stays as it was.
+    const bool fromThisLesson = setClass_ == CharacterClass::Chosen && chosenLesson_ == number &&
+                                toCp1252(saved) == oldText;
     const QString restored =
         fromThisLesson ? toQString(lessons_[static_cast<std::size_t>(number - 1)]) : saved;
     BoxCaracteresChoix->setText(restored);
@@ -717,6 +716,8 @@ void RandomMode::MenuQuickRandomClick() {
 }
 
 void RandomMode::runFailed() {
+    // Choosing the mode again later must not start a run behind a Play button.
+    playRequested_ = false;
     f_.keying().releaseTransmitter();
     f_.refreshLamp();
     f_.ui().warning(&f_, QString::fromUtf8(f_.texts().shared.msgNoMorseCharacters));
@@ -797,7 +798,8 @@ bool RandomMode::takeOverEnd() {
         showPlayButton(true);
         return false;
     }
-    groups_.endGroup();
+    // A group the user shortened below its length ends here, with its blank.
+    if (groups_.endGroup()) appendToMemo(QStringLiteral(" "));
     if (std::exchange(stopRequested_, false) || !runOn_) return false;
     RadioButtonRandomClick();
     return true;

@@ -282,6 +282,19 @@ void TForm1::addSidePanel(QWidget* panel, std::function<void()> close, bool devi
     panel->hide();
     RightArea->layout()->addWidget(panel);
     sidePanels_.push_back({panel, std::move(close), devicePanel});
+    panel->installEventFilter(this);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    // No quiz question can be asked while any side panel is open: what the panel changes
+    // (the set, the spacing, the devices) must not change under a question.
+    // (ShowToParent and HideToParent also come while the window itself is hidden.)
+    if ((event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent) && quiz_) {
+        const bool anyOpen = std::any_of(sidePanels_.begin(), sidePanels_.end(),
+                                         [](const SidePanel& p) { return !p.panel->isHidden(); });
+        quiz_->setOkEnabled(!anyOpen);
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::buildMenus() {

@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "modes/quiz_mode.h"
 #include "ui/form1.h"
 #include "ui/typed_text_edit.h"
 #include "ui/widgets.h"
@@ -137,6 +138,7 @@ void TimingControls::DownVolumeClick() {
 }
 
 void TimingControls::Spacing1Click() {
+    f_.quiz().stopQuiz();
     f_.openSidePanel(PanelEspace);
     SpinEditEspace->setFocus();
 }

@@ -18,6 +18,7 @@
 #include "modes/masked_text_panel.h"
 #include "modes/quiz_mode.h"
 #include "support/window_harness.h"
+#include "ui/timing_controls.h"
 
 namespace kb {
 namespace {
@@ -148,6 +149,15 @@ TEST_F(QuizTest, InterruptionsOfTheSecondQuestion) {
              masked().ButtonMaskedTextCancel->click();
          },
          1, "1/1 = 100%", false},
+        {"the spacing panel likewise", false,
+         [this] {
+             form->Spacing1->trigger();
+             EXPECT_EQ(offered(), QStringLiteral("quit text modes msg quiz"));
+             form->timing().BitBtnOKEspace->click();
+         },
+         1, "1/1 = 100%", false},
+        {"choosing the quiz again leaves the question alone", false,
+         [this] { form->RadioButtonQuiz->click(); }, 2, "1/1 = 100%", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

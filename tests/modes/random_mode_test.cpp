@@ -182,6 +182,16 @@ TEST_F(RandomModeTest, ASetChangeDuringARunRestartsTheCountOnANewLine) {
     EXPECT_EQ(ui.beeps, 1);
 }
 
+TEST_F(RandomModeTest, ALengthShortenedBelowTheGroupUnderWayEndsItWithItsBlank) {
+    trigger({"MenuAddV"});
+    rnd().SpinEditRandomNumber->setValue(10);
+    rnd().BitBtnPlayRandom->click();
+    for (int k = 0; k < 3; ++k) wave->completeNext();  // the fourth V sounds
+    trigger({"MenuFixedWords3"});
+    wave->completeAll();
+    EXPECT_TRUE(matches(memo(), "VVVV [^ ]{3} [^ ]{3} ")) << memo();
+}
+
 TEST_F(RandomModeTest, AnEmptySetWarnsAndLeavesTheWindowIdle) {
     const std::pair<const char*, Steps> cases[] = {
         {"local", [this](RandomMode&) { trigger({"MenuLocal"}); }},
