@@ -68,8 +68,10 @@ void CwDecoder::setUpperCase(bool upper) {
 }
 
 void CwDecoder::decodeBuffer(const std::uint8_t* frames, int frameCount, std::string& out) {
-    // Positions count from the first frame of a character's first tone; between characters
-    // each buffer starts again at 0, so the count stays small however long the monitor runs.
+    // Positions count from the first frame of the buffer in which the character began; with
+    // no character under way each buffer starts again at 0, so the count stays small however
+    // long the monitor runs. A pending mark end is always part of a character under way
+    // (every reset clears it with the mark start), so no position is lost by that restart.
     bufferBase_ = markStart_ == -1 ? 0 : bufferBase_ + lastFrameCount_;
     lastFrameCount_ = frameCount;
     for (int f = 0; f < frameCount; ++f) {
