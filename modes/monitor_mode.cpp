@@ -317,6 +317,12 @@ void MonitorMode::CheckBoxUpperCaseClick() {
 
 // --- The decoded text --------------------------------------------------------------------
 
+void MonitorMode::startNewLine() {
+    if (GroupBoxMonitor->isHidden()) return;
+    MemoMonitor->appendPlainText(QString());
+    MemoMonitor->moveCursor(QTextCursor::End);
+}
+
 void MonitorMode::MenuClearMonitoringClick() {
     MemoMonitor->clear();
 }

@@ -44,6 +44,9 @@ public:
     void collectSettings(Settings& s) const;
     // The device changes or the program quits: the input is let go of.
     void closeInput();
+    // Enter in the typed-text box: with the monitor shown, what it decodes next goes on
+    // a line of its own.
+    void startNewLine();
 
     // The input reported that it is open, and is not yet closed again.
     bool inputOpen() const { return inputOpen_; }

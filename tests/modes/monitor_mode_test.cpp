@@ -21,6 +21,7 @@
 #include <numbers>
 
 #include "app/settings_binding.h"
+#include "audio/sound_card_panel.h"
 #include "modes/monitor_mode.h"
 #include "modes/quiz_mode.h"
 #include "modes/random_mode.h"
@@ -122,6 +123,25 @@ TEST_F(MonitorTest, PlaybackTakesTheCardBackAndTheMonitorListensAgainAfterTheTex
     EXPECT_EQ(waveIn->calls, (std::vector<std::string>{"close", "open -1", "start"}));
     EXPECT_TRUE(monitor().inputOpen());
     EXPECT_EQ(wave->calls.back(), "close");
+}
+
+TEST_F(MonitorTest, ADeviceChangeLetsGoOfTheInputUntilTheNextTextHasEnded) {
+    startMonitor();
+    form->soundCard().reopenDevices();
+    EXPECT_FALSE(monitor().inputOpen());
+    EXPECT_FALSE(waveIn->isOpen());
+    typeAndPlayOut("e");
+    EXPECT_TRUE(monitor().inputOpen());
+}
+
+TEST_F(MonitorTest, EnterPutsWhatIsDecodedNextOnALineOfItsOwn) {
+    monitor().MemoMonitor->setPlainText(QStringLiteral("cq "));
+    QTest::keyClick(form->Editcaractere, Qt::Key_Return);
+    EXPECT_EQ(memo(), QStringLiteral("cq "));  // the monitor is not shown
+    startMonitor();
+    QTest::keyClick(form->Editcaractere, Qt::Key_Return);
+    EXPECT_EQ(memo(), QStringLiteral("cq \n"));
+    EXPECT_EQ(monitor().MemoMonitor->textCursor().position(), 4);
 }
 
 // Whatever fails on the way to the input, the message names it, the input is let go of,
