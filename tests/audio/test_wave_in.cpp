@@ -1,7 +1,6 @@
 // The input queue between the PortAudio callback and the GUI thread, without PortAudio:
 // whatever block sizes the host delivers, the GUI thread takes whole 1110-frame buffers in
-// the order recorded, is woken once per whole buffer, and a full ring drops the newest
-// frames, whole frames only.
+// the order recorded, and is woken once per whole buffer.
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -50,32 +49,6 @@ TEST(InputQueue, HandsOverWholeBuffersInOrderWhateverTheHostsBlockSize) {
         EXPECT_EQ(taken, captured / F);
         EXPECT_EQ(q.droppedFrames(), 0u);
     }
-}
-
-TEST(InputQueue, AFullRingDropsTheNewestWholeFrames) {
-    InputQueue q;
-    const unsigned long ringFrames = InputQueue::RingBytes / WaveIn::BytesPerFrame;
-    q.capture(numbered(0, ringFrames - 3).data(), ringFrames - 3);
-    q.capture(numbered(ringFrames - 3, 10).data(), 10);
-    EXPECT_EQ(q.droppedFrames(), 7u);
-    std::vector<std::uint8_t> buffer(InputQueue::BufferBytes);
-    ASSERT_TRUE(q.takeBuffer(buffer.data()));
-    EXPECT_EQ(buffer, numbered(0, WaveIn::FramesPerBuffer));
-}
-
-TEST(InputQueue, NoDataFromTheHostCountsAsSilenceAndAFailureIsPostedOnce) {
-    InputQueue q;
-    q.capture(nullptr, WaveIn::FramesPerBuffer);
-    std::vector<std::uint8_t> buffer(InputQueue::BufferBytes);
-    ASSERT_TRUE(q.takeBuffer(buffer.data()));
-    EXPECT_EQ(buffer, std::vector<std::uint8_t>(InputQueue::BufferBytes, 128));
-    int error = 0;
-    EXPECT_FALSE(q.takeFailure(error));
-    q.postFailure(-9999);
-    EXPECT_TRUE(signalled(q));
-    EXPECT_TRUE(q.takeFailure(error));
-    EXPECT_EQ(error, -9999);
-    EXPECT_FALSE(q.takeFailure(error));
 }
 
 }  // namespace
