@@ -99,12 +99,29 @@ int PortAudioWaveIn::open(int device) {
         session_.reset();
         return err;
     }
+    int err = openStream(device);
+    // PortAudio knows only the devices of its last scan: a sound server started since, or
+    // a headset plugged in again, is missing from its list or stale in it.
+    if (err != paNoError && PortAudioSession::streamsHeld() == 0 && rescanDevices() == paNoError) {
+        err = openStream(device);
+    }
+    if (err != paNoError) {
+        session_.reset();
+        return err;
+    }
+    session_->setHoldsStream(true);
+    // The callback is not running: this thread may set the queue up.
+    queue_.clear();
+    rotation_ = 1;
+    ++openCount_;
+    queue_.postOpen();
+    return paNoError;
+}
+
+int PortAudioWaveIn::openStream(int device) {
     const PaDeviceIndex index = inputDeviceIndex(device);
     const PaDeviceInfo* info = index == paNoDevice ? nullptr : Pa_GetDeviceInfo(index);
-    if (!info) {
-        session_.reset();
-        return device < 0 ? paDeviceUnavailable : paInvalidDevice;
-    }
+    if (!info) return device < 0 ? paDeviceUnavailable : paInvalidDevice;
     PaStreamParameters params{};
     params.device = index;
     params.channelCount = 2;
@@ -114,20 +131,14 @@ int PortAudioWaveIn::open(int device) {
     PaStream* stream = nullptr;
     PaError err = Pa_OpenStream(&stream, &params, nullptr, SampleRate, paFramesPerBufferUnspecified,
                                 paClipOff | paDitherOff, &PortAudioWaveIn::streamCallback, this);
-    if (err == paNoError)
+    if (err == paNoError) {
         err = Pa_SetStreamFinishedCallback(stream, &PortAudioWaveIn::streamFinished);
+    }
     if (err != paNoError) {
         if (stream) Pa_CloseStream(stream);
-        session_.reset();
         return err;
     }
     stream_ = stream;
-    session_->setHoldsStream(true);
-    // The callback is not running: this thread may set the queue up.
-    queue_.clear();
-    rotation_ = 1;
-    ++openCount_;
-    queue_.postOpen();
     return paNoError;
 }
 

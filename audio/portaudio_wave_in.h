@@ -76,9 +76,10 @@ private:
 };
 
 // The WaveIn the monitor listens through. Result codes are PortAudio's error numbers.
-// open() opens the stream (not started) and posts Open; start() starts it; close() aborts
-// and closes it. When the stream stops by itself (the device or sound server went away),
-// a Failed notice with paUnanticipatedHostError follows.
+// open() opens the stream (not started) and posts Open, having PortAudio scan the devices
+// again when the first try fails and no stream is held (as the output does); start()
+// starts it; close() aborts and closes it. When the stream stops by itself (the device or sound
+// server went away), a Failed notice with paUnanticipatedHostError follows.
 class PortAudioWaveIn final : public WaveIn {
 public:
     PortAudioWaveIn();
@@ -102,6 +103,8 @@ private:
                               const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags status,
                               void* self);
     static void streamFinished(void* self);
+    // Opens a stream on chooser device `device` into stream_ (not started).
+    int openStream(int device);
 
     InputQueue queue_;
     std::unique_ptr<PortAudioSession> session_;  // while open
