@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/settings_binding.h"
 #include "keying/port_panel.h"
+#include "modes/monitor_mode.h"
 #include "modes/play_control.h"
 #include "modes/quiz_mode.h"
 #include "ui/form1.h"
@@ -40,6 +41,7 @@ void AppShell::FormCreate() {
     f_.ButtonReplayText->setText(QString::fromUtf8(f_.texts().shared.replayTextCaption));
     f_.timing().refreshSpeedTexts();
     f_.quiz().startUp();
+    f_.monitor().startUp();
 
     f_.ButtonContinueFile->hide();
     f_.ButtonPlayFile->show();
@@ -67,6 +69,7 @@ void AppShell::MenuOutilsQuitClick() {
 }
 
 void AppShell::shutDown() {
+    f_.monitor().closeInput();
     f_.play().shutDown();
     f_.keying().shutdown();
     closing_ = true;

@@ -7,6 +7,7 @@
 
 #include "app/app_shell.h"
 #include "app/settings_store.h"
+#include "audio/portaudio_wave_in.h"
 #include "audio/portaudio_wave_out.h"
 #include "audio/sound_devices.h"
 #include "audio/wave_out_notifier.h"
@@ -28,6 +29,9 @@ int main(int argc, char** argv) {
     kb::PortAudioSession audioSession;
     kb::PortAudioWaveOut waveOut;
     kb::WaveOutNotifier notifier(waveOut);
+    // The monitor's input posts its buffers the same way as the output its notices.
+    kb::PortAudioWaveIn waveIn;
+    kb::WaveOutNotifier inputNotifier(waveIn.noticeFd(), [&waveIn] { waveIn.drainNotices(); });
     kb::QtUiServices ui;
     kb::PosixSerialLines serialLines;
     kb::PpdevIOCtrl parallelPort;
@@ -37,6 +41,7 @@ int main(int argc, char** argv) {
 
     kb::FormDevices devices;
     devices.waveOut = &waveOut;
+    devices.waveIn = &waveIn;
     devices.ui = &ui;
     devices.keyer = &keyer;
     devices.randomSeed = kb::clockSeed();

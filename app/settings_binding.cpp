@@ -12,6 +12,7 @@
 #include "audio/sound_dialogs.h"
 #include "keying/port_panel.h"
 #include "modes/masked_text_panel.h"
+#include "modes/monitor_mode.h"
 #include "modes/quiz_mode.h"
 #include "modes/random_mode.h"
 #include "ui/form1.h"
@@ -77,6 +78,7 @@ void SettingsBinding::apply() {
     // After the local characters, which the character sets take in.
     f_.randomMode().applySettings(st, present_);
     f_.soundCard().applySettings(st, present_);
+    f_.monitor().applySettings(st, present_);
     if (PortPanel* port = f_.portPanel()) port->applyComSettings(st, present_);
 }
 
@@ -108,6 +110,7 @@ void SettingsBinding::collect() {
     st.maskEndChar = s.mask.endChar;
     st.delayPosition = f_.quiz().UpDownDelay->value();
     st.quizCount = f_.quiz().SpinEditQuizNumber->value();
+    f_.monitor().collectSettings(st);
     st.inputDeviceId = f_.soundCard().inputDevice();
     st.outputDeviceId = f_.soundCard().outputDevice();
     if (const PortPanel* port = f_.portPanel()) port->collect(st);

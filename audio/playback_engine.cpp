@@ -71,11 +71,10 @@ void PlaybackEngine::startOnce() {
             host_.releaseMonitorInput();
             inputHeldByMonitor_ = false;
             if (!silentMode_) {
-                const int r = out_.open(outputDeviceId_);
-                if (r != 0) {
-                    host_.fatalDeviceError(r);
-                    return;
-                }
+                // An output that will not come back costs the sound, not the program and
+                // whatever the user has typed or decoded: the text goes on silently, and the
+                // next play action tries the device again.
+                if (const int r = out_.open(outputDeviceId_)) loseDevice(r, DeviceStep::Open);
             }
         }
 

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "modes/monitor_mode.h"
 #include "modes/play_control.h"
 #include "ui/form1.h"
 #include "ui/ui_services.h"
@@ -107,6 +108,7 @@ int SoundCardPanel::outputDevice() const {
 
 void SoundCardPanel::reopenDevices() {
     // The monitor opens the input again, with InputDeviceId, when it next starts.
+    f_.monitor().closeInput();
     f_.play().engine().reopenOutputDevice();
 }
 

@@ -8,6 +8,7 @@
 #include <QToolButton>
 
 #include "core/cp1252.h"
+#include "modes/monitor_mode.h"
 #include "modes/play_control.h"
 #include "ui/form1.h"
 #include "ui/typed_text_edit.h"
@@ -44,6 +45,7 @@ bool TypedTextMode::EditCaractereKeyPress(unsigned char key) {
     if (key == 94 || key == 168 || key == 126 || key == 96) return true;
     if (key == 13) {
         // Plays the selected entry of each visible reference list once they exist.
+        f_.monitor().startNewLine();
         return false;
     }
     if (key == 8) {

@@ -27,6 +27,7 @@
 #include "keying/port_panel.h"
 #include "modes/masked_text_panel.h"
 #include "modes/mode.h"
+#include "modes/monitor_mode.h"
 #include "modes/play_control.h"
 #include "modes/quiz_mode.h"
 #include "modes/random_mode.h"
@@ -118,6 +119,7 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     typed_ = std::make_unique<TypedTextMode>(*this);
     random_mode_ = std::make_unique<RandomMode>(*this);
     quiz_ = std::make_unique<QuizMode>(*this);
+    monitor_ = std::make_unique<MonitorMode>(*this, devices.waveIn);
     maskedText_ = std::make_unique<MaskedTextPanel>(*this);
     soundCard_ = std::make_unique<SoundCardPanel>(*this, devices.devices);
     if (keyer_) {

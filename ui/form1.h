@@ -15,6 +15,7 @@
 #include "app/main_state.h"
 #include "audio/sound_card_panel.h"
 #include "audio/synthesis.h"
+#include "audio/wave_in.h"
 #include "audio/wave_out.h"
 #include "core/morse.h"
 #include "core/random_int.h"
@@ -42,6 +43,7 @@ class SettingsBinding;
 class SettingsFileOps;
 class Mode;
 class MaskedTextPanel;
+class MonitorMode;
 class PlayControl;
 class QuizMode;
 class RandomMode;
@@ -59,6 +61,8 @@ class UiServices;
 // Everything the window needs from outside, handed in so tests can use fakes.
 struct FormDevices {
     WaveOut* waveOut = nullptr;  // required
+    // The monitor's input; nullptr: none (starting the monitor says it cannot open).
+    WaveIn* waveIn = nullptr;
     // The transmitter keying and its port panel; nullptr: no transmitter and no panel.
     Keyer* keyer = nullptr;
     UiServices* ui = nullptr;            // required
@@ -94,6 +98,7 @@ public:
     TypedTextMode& typed() { return *typed_; }
     RandomMode& randomMode() { return *random_mode_; }
     QuizMode& quiz() { return *quiz_; }
+    MonitorMode& monitor() { return *monitor_; }
     MaskedTextPanel& maskedText() { return *maskedText_; }
     TimingControls& timing() { return *timing_; }
     AppShell& shell() { return *shell_; }
@@ -248,6 +253,7 @@ private:
     std::unique_ptr<TypedTextMode> typed_;
     std::unique_ptr<RandomMode> random_mode_;
     std::unique_ptr<QuizMode> quiz_;
+    std::unique_ptr<MonitorMode> monitor_;
     std::unique_ptr<MaskedTextPanel> maskedText_;
     std::unique_ptr<AppShell> shell_;
     std::unique_ptr<SettingsBinding> settings_;

@@ -341,14 +341,22 @@ TEST_F(EngineTest, TheMonitorLetsGoOfTheCardBeforeTheNextCharacter) {
     EXPECT_EQ(std::count(wave.calls.begin(), wave.calls.end(), "open -1"), 2);
     EXPECT_EQ(wave.writes.size(), 1u);
 
-    // When the output cannot be had back the host is told it cannot go on.
+    // When the output cannot be had back the text goes on without sound, once said, and
+    // the program goes on.
     wave.completeAll();
+    const int ends = host.ends;
     engine.setInputHeldByMonitor(true);
     wave.openResult = -9985;
     queue("e");
     engine.start();
-    EXPECT_EQ(host.fatal, std::vector<int>{-9985});
+    EXPECT_TRUE(host.fatal.empty());
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], std::make_pair(-9985, DeviceStep::Open));
+    EXPECT_TRUE(engine.silentMode());
     EXPECT_EQ(wave.writes.size(), 1u);
+    EXPECT_FALSE(engine.readyForNext());
+    engine.silentTick();
+    EXPECT_EQ(host.ends, ends + 1);
 }
 
 TEST_F(EngineTest, AnOpenNoticeBuildsTheTablesAndAForeignOneIsFatal) {

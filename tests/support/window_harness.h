@@ -20,6 +20,7 @@
 #include "audio/character_fill.h"
 #include "modes/play_control.h"
 #include "support/fake_ui.h"
+#include "support/fake_wave_in.h"
 #include "support/fake_wave_out.h"
 #include "ui/form1.h"
 #include "ui/timing_controls.h"
@@ -55,8 +56,10 @@ protected:
         wave = std::make_unique<FakeWaveOut>();
         wave->openResult = o.openResult;
         wave->deviceCount = o.deviceCount;
+        waveIn = std::make_unique<FakeWaveIn>();
         FormDevices dev;
         dev.waveOut = wave.get();
+        dev.waveIn = waveIn.get();
         dev.ui = &ui;
         dev.keyer = o.keyer;
         dev.arguments = std::move(o.arguments);
@@ -141,6 +144,7 @@ protected:
 
     FakeUi ui;
     std::unique_ptr<FakeWaveOut> wave;
+    std::unique_ptr<FakeWaveIn> waveIn;
     std::unique_ptr<TForm1> form;
     std::filesystem::path dir;
 };
