@@ -30,6 +30,7 @@
 #include "modes/play_control.h"
 #include "modes/quiz_mode.h"
 #include "modes/random_mode.h"
+#include "modes/record_panel.h"
 #include "modes/typed_text.h"
 #include "ui/timing_controls.h"
 #include "ui/typed_text_edit.h"
@@ -119,6 +120,7 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     random_mode_ = std::make_unique<RandomMode>(*this);
     quiz_ = std::make_unique<QuizMode>(*this);
     maskedText_ = std::make_unique<MaskedTextPanel>(*this);
+    record_ = std::make_unique<RecordPanel>(*this);
     soundCard_ = std::make_unique<SoundCardPanel>(*this, devices.devices);
     if (keyer_) {
         portPanel_ = std::make_unique<PortPanel>(*this, *keyer_);

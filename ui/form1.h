@@ -45,6 +45,7 @@ class MaskedTextPanel;
 class PlayControl;
 class QuizMode;
 class RandomMode;
+class RecordPanel;
 class TimingControls;
 class TypedTextMode;
 class TypedTextEdit;
@@ -95,6 +96,7 @@ public:
     RandomMode& randomMode() { return *random_mode_; }
     QuizMode& quiz() { return *quiz_; }
     MaskedTextPanel& maskedText() { return *maskedText_; }
+    RecordPanel& recordPanel() { return *record_; }
     TimingControls& timing() { return *timing_; }
     AppShell& shell() { return *shell_; }
     SettingsBinding& settingsBinding() { return *settings_; }
@@ -249,6 +251,7 @@ private:
     std::unique_ptr<RandomMode> random_mode_;
     std::unique_ptr<QuizMode> quiz_;
     std::unique_ptr<MaskedTextPanel> maskedText_;
+    std::unique_ptr<RecordPanel> record_;
     std::unique_ptr<AppShell> shell_;
     std::unique_ptr<SettingsBinding> settings_;
     std::unique_ptr<SoundCardPanel> soundCard_;
