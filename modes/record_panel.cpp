@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -187,10 +188,11 @@ void RecordPanel::build() {
     auto* g = new QVBoxLayout(GroupBoxTextRecord);
     RadioButtonMono8 = named(new QRadioButton(QStringLiteral("Mono 8 bits"), GroupBoxTextRecord),
                              "RadioButtonMono8");
-    RadioButtonMono16 = named(
-        new QRadioButton(QStringLiteral("Mono 16 bits"), GroupBoxTextRecord), "RadioButtonMono16");
-    RadioButtonStereo8 = named(
-        new QRadioButton(QStringLiteral("Stereo 8 bits"), GroupBoxTextRecord), "RadioButtonStereo8");
+    RadioButtonMono16 = named(new QRadioButton(QStringLiteral("Mono 16 bits"), GroupBoxTextRecord),
+                              "RadioButtonMono16");
+    RadioButtonStereo8 =
+        named(new QRadioButton(QStringLiteral("Stereo 8 bits"), GroupBoxTextRecord),
+              "RadioButtonStereo8");
     RadioButtonStereo16 =
         named(new QRadioButton(QStringLiteral("Stereo 16 bits"), GroupBoxTextRecord),
               "RadioButtonStereo16");
@@ -217,7 +219,8 @@ void RecordPanel::build() {
 
 void RecordPanel::wire() {
     TForm1& f = f_;
-    QObject::connect(MenuSaveTextWave, &QAction::triggered, &f, [this] { MenuSaveTextWaveClick(); });
+    QObject::connect(MenuSaveTextWave, &QAction::triggered, &f,
+                     [this] { MenuSaveTextWaveClick(); });
     QObject::connect(MenuRecordMemoRandom, &QAction::triggered, &f,
                      [this] { MenuRecordMemoRandomClick(); });
     const auto format = [this, &f](QRadioButton* r, int channels, int bits) {
@@ -230,7 +233,8 @@ void RecordPanel::wire() {
     format(RadioButtonStereo16, 2, 16);
     QObject::connect(ComboBoxFrequence, &QComboBox::currentTextChanged, &f,
                      [this](const QString& text) { ComboBoxFrequenceChange(text); });
-    QObject::connect(BitBtnYesRecord, &QPushButton::clicked, &f, [this] { BitBtnYesRecordClick(); });
+    QObject::connect(BitBtnYesRecord, &QPushButton::clicked, &f,
+                     [this] { BitBtnYesRecordClick(); });
     QObject::connect(BitBtnNoRecord, &QPushButton::clicked, &f, [this] { BitBtnNoRecordClick(); });
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), PanelTextRecord);
     escape->setContext(Qt::WidgetWithChildrenShortcut);
@@ -340,18 +344,18 @@ void RecordPanel::BitBtnYesRecordClick() {
     // grown the memo since the panel opened, and the header must state what follows it.
     const std::string text = sourceText();
     refreshSize(text);
-    const QString path = f_.ui().saveFileName(&f_, QStringLiteral("Text1.wav"),
-                                              QString::fromLatin1(WaveFilter));
+    const QString path =
+        f_.ui().saveFileName(&f_, QStringLiteral("Text1.wav"), QString::fromLatin1(WaveFilter));
     if (path.isEmpty()) {
         close();
         return;
     }
     const std::string name = QFile::encodeName(path).toStdString();
     const auto fail = [this](int code, const char* what) {
-        f_.ui().error(&f_, QStringLiteral("Err %1 : %2\n%3")
-                               .arg(code)
-                               .arg(QString::fromUtf8(what),
-                                    QString::fromLocal8Bit(std::strerror(code))));
+        f_.ui().error(
+            &f_, QStringLiteral("Err %1 : %2\n%3")
+                     .arg(code)
+                     .arg(QString::fromUtf8(what), QString::fromLocal8Bit(std::strerror(code))));
     };
     // Non-blocking, so that a FIFO's check does not wait for a writer.
     const int probe = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -368,6 +372,8 @@ void RecordPanel::BitBtnYesRecordClick() {
 }
 
 int RecordPanel::writeFile(const std::string& path, const std::string& text) {
+    // The header holds the sizes in 32 bits: a larger file could only state a wrong one.
+    if (dataSize_ > std::numeric_limits<std::uint32_t>::max() - 36) return EFBIG;
     ReplacingFile file;
     if (const int e = file.open(path)) return e;
     const auto header = wavHeader(format_, static_cast<std::uint32_t>(dataSize_));

@@ -82,9 +82,9 @@ private:
     int writeFile(const std::string& path, const std::string& text);
 
     TForm1& f_;
-    RecordFormat format_;          // RecordChannels, RecordBits, RecordRateDivisor
-    bool fromTextBox_ = true;      // RecordFromTextBox
-    std::uint64_t dataSize_ = 0;   // RecordDataSize
+    RecordFormat format_;         // RecordChannels, RecordBits, RecordRateDivisor
+    bool fromTextBox_ = true;     // RecordFromTextBox
+    std::uint64_t dataSize_ = 0;  // RecordDataSize
     std::function<void()> previousTimingChange_;
 };
 
