@@ -1,6 +1,7 @@
 // Keybird: the program. Builds the real devices and hands them to the main window.
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@
 #include "core/random_int.h"
 
 int main(int argc, char** argv) {
+    // A file that reaches the user's size limit (ulimit -f) fails its write, which the
+    // wave recorder reports, instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Keybird"));
 

@@ -9,6 +9,7 @@
 #include "audio/portaudio_error_text.h"
 #include "core/monotonic.h"
 #include "modes/mode.h"
+#include "modes/record_panel.h"
 #include "ui/form1.h"
 #include "ui/timing_controls.h"
 #include "ui/typed_text_edit.h"
@@ -215,7 +216,8 @@ void PlayControl::normalEnd() {
     for (Mode* m : modes_) m->normalEnd();
 
     f_.Editcaractere->setEnabled(true);
-    f_.Editcaractere->setReadOnly(false);
+    // The recording panel keeps the box as it is while it shows the box's size.
+    f_.Editcaractere->setReadOnly(f_.recordPanel().shown());
     f_.setActivityControlsEnabled(true);
     f_.keying().releaseTransmitter();
     f_.refreshLamp();

@@ -31,6 +31,7 @@
 #include "modes/play_control.h"
 #include "modes/quiz_mode.h"
 #include "modes/random_mode.h"
+#include "modes/record_panel.h"
 #include "modes/typed_text.h"
 #include "ui/timing_controls.h"
 #include "ui/typed_text_edit.h"
@@ -121,6 +122,7 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     quiz_ = std::make_unique<QuizMode>(*this);
     monitor_ = std::make_unique<MonitorMode>(*this, devices.waveIn);
     maskedText_ = std::make_unique<MaskedTextPanel>(*this);
+    record_ = std::make_unique<RecordPanel>(*this);
     soundCard_ = std::make_unique<SoundCardPanel>(*this, devices.devices);
     if (keyer_) {
         portPanel_ = std::make_unique<PortPanel>(*this, *keyer_);

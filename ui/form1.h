@@ -47,6 +47,7 @@ class MonitorMode;
 class PlayControl;
 class QuizMode;
 class RandomMode;
+class RecordPanel;
 class TimingControls;
 class TypedTextMode;
 class TypedTextEdit;
@@ -100,6 +101,7 @@ public:
     QuizMode& quiz() { return *quiz_; }
     MonitorMode& monitor() { return *monitor_; }
     MaskedTextPanel& maskedText() { return *maskedText_; }
+    RecordPanel& recordPanel() { return *record_; }
     TimingControls& timing() { return *timing_; }
     AppShell& shell() { return *shell_; }
     SettingsBinding& settingsBinding() { return *settings_; }
@@ -255,6 +257,7 @@ private:
     std::unique_ptr<QuizMode> quiz_;
     std::unique_ptr<MonitorMode> monitor_;
     std::unique_ptr<MaskedTextPanel> maskedText_;
+    std::unique_ptr<RecordPanel> record_;
     std::unique_ptr<AppShell> shell_;
     std::unique_ptr<SettingsBinding> settings_;
     std::unique_ptr<SoundCardPanel> soundCard_;

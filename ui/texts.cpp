@@ -135,6 +135,13 @@ constexpr CaptionEntry kEnglishCaptions[] = {
     {"LabelCaractereLesson", P::Caption, "Input 50 characters maximum and enter"},
     {"ButtonLocalLessonEnter", P::Caption, "Enter"},
     {"ButtonLocalLessonExit", P::Caption, "Exit"},
+    {"MenuSaveTextWave", P::Caption, "Record Textbox as &Wave File"},
+    {"MenuRecordMemoRandom", P::Caption, "&Record MemoRandom as Wave File"},
+    {"LabelTextRecord", P::Caption, "RECORDING AS WAVE FILE"},
+    {"LabelTailleFichier", P::Caption, "The Wave File Size will be about"},
+    {"LabelTextRecordContinue", P::Caption, "Do you want to record anyway ?"},
+    {"LabelSamplingFrequency", P::Caption, "Sampling rate"},
+    {"GroupBoxTextRecord", P::Caption, "Format"},
 };
 
 const LanguageTexts kEnglish{
@@ -161,6 +168,9 @@ const LanguageTexts kEnglish{
         "Nothing to clear !",
         "Stop random before recording !",
         "Nothing to record !",
+        "Stop playing before recording !",
+        "Write error",
+        "File erreor",
     },
     SummaryWords{},
     kEnglishCaptions,

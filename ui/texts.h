@@ -37,6 +37,9 @@ struct SharedTexts {
     const char* msgNothingToClear;
     const char* msgStopRandomBeforeRecording;
     const char* msgNothingToRecord;
+    const char* msgStopPlayingBeforeRecording;
+    const char* msgWriteError;
+    const char* msgFileError;
 };
 
 struct LanguageTexts {
