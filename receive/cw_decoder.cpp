@@ -132,7 +132,7 @@ void CwDecoder::toneStarts(int f, std::string& out) {
         bufferBase_ = 0;
         markStart_ = f;
         wordEnded_ = false;
-        emit(false, out);
+        writeCode(false, out);
         codeSoFar_.clear();
         markEnd_ = -1;
         gapReference_ = -1;
@@ -151,7 +151,7 @@ void CwDecoder::silence(int position, std::string& out) {
     if (inTone_ || wordEnded_ || codeSoFar_.empty()) return;
     if (position - markEnd_ > 6 * gapReference_) {
         wordEnded_ = true;
-        emit(true, out);
+        writeCode(true, out);
         reset();
     }
 }
@@ -164,7 +164,7 @@ void CwDecoder::reset() {
     gapReference_ = -1;
 }
 
-void CwDecoder::emit(bool wordEnd, std::string& out) const {
+void CwDecoder::writeCode(bool wordEnd, std::string& out) const {
     // An empty code would match the first code-less slot.
     if (codeSoFar_.empty()) return;
     for (int index = 0; index < 256; ++index) {

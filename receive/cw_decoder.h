@@ -56,7 +56,7 @@ private:
     void toneStarts(int f, std::string& out);
     void silence(int position, std::string& out);
     void reset();
-    void emit(bool wordEnd, std::string& out) const;
+    void writeCode(bool wordEnd, std::string& out) const;
 
     const MorseTable& morse_;
     Window left_;
