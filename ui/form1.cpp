@@ -25,6 +25,7 @@
 #include "audio/sound_dialogs.h"
 #include "keying/keyer.h"
 #include "keying/port_panel.h"
+#include "modes/file_mode.h"
 #include "modes/masked_text_panel.h"
 #include "modes/mode.h"
 #include "modes/monitor_mode.h"
@@ -32,6 +33,7 @@
 #include "modes/quiz_mode.h"
 #include "modes/random_mode.h"
 #include "modes/record_panel.h"
+#include "modes/reference_lists.h"
 #include "modes/typed_text.h"
 #include "ui/timing_controls.h"
 #include "ui/typed_text_edit.h"
@@ -118,6 +120,8 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     play_ = std::make_unique<PlayControl>(*this);
     timing_ = std::make_unique<TimingControls>(*this);
     typed_ = std::make_unique<TypedTextMode>(*this);
+    lists_ = std::make_unique<ReferenceLists>(*this);
+    file_ = std::make_unique<FileMode>(*this);
     random_mode_ = std::make_unique<RandomMode>(*this);
     quiz_ = std::make_unique<QuizMode>(*this);
     monitor_ = std::make_unique<MonitorMode>(*this, devices.waveIn);

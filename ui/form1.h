@@ -41,6 +41,7 @@ namespace kb {
 class AppShell;
 class SettingsBinding;
 class SettingsFileOps;
+class FileMode;
 class Mode;
 class MaskedTextPanel;
 class MonitorMode;
@@ -48,6 +49,7 @@ class PlayControl;
 class QuizMode;
 class RandomMode;
 class RecordPanel;
+class ReferenceLists;
 class TimingControls;
 class TypedTextMode;
 class TypedTextEdit;
@@ -100,6 +102,8 @@ public:
     RandomMode& randomMode() { return *random_mode_; }
     QuizMode& quiz() { return *quiz_; }
     MonitorMode& monitor() { return *monitor_; }
+    ReferenceLists& referenceLists() { return *lists_; }
+    FileMode& fileMode() { return *file_; }
     MaskedTextPanel& maskedText() { return *maskedText_; }
     RecordPanel& recordPanel() { return *record_; }
     TimingControls& timing() { return *timing_; }
@@ -256,6 +260,8 @@ private:
     std::unique_ptr<RandomMode> random_mode_;
     std::unique_ptr<QuizMode> quiz_;
     std::unique_ptr<MonitorMode> monitor_;
+    std::unique_ptr<ReferenceLists> lists_;
+    std::unique_ptr<FileMode> file_;
     std::unique_ptr<MaskedTextPanel> maskedText_;
     std::unique_ptr<RecordPanel> record_;
     std::unique_ptr<AppShell> shell_;
