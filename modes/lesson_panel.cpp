@@ -7,11 +7,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTextEdit>
 
 #include "core/cp1252.h"
 #include "modes/quiz_mode.h"
 #include "modes/random_mode.h"
 #include "modes/typed_text.h"
+#include "modes/file_mode.h"
 #include "ui/form1.h"
 #include "ui/typed_text_edit.h"
 #include "ui/ui_services.h"
@@ -146,8 +148,15 @@ void LessonPanel::ButtonLocalLessonEnterClick() {
 
 void LessonPanel::ButtonLocalLessonExitClick() {
     PanelLocalLesson->hide();
-    // The file box takes the focus instead while a file plays, once the file view exists.
-    if (f_.typed().replayOn() || !random_.runOn()) f_.Editcaractere->setFocus();
+    // The typed text when it replays, the file box while a file plays; during a random
+    // run the focus stays where it is.
+    if (f_.typed().replayOn()) {
+        f_.Editcaractere->setFocus();
+    } else if (f_.fileMode().fileModeOn()) {
+        f_.fileMode().FileEdit->setFocus();
+    } else if (!random_.runOn()) {
+        f_.Editcaractere->setFocus();
+    }
 }
 
 }  // namespace kb

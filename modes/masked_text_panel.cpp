@@ -8,13 +8,16 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTextEdit>
 #include <QShortcut>
 #include <QVBoxLayout>
 
 #include "core/cp1252.h"
 #include "modes/quiz_mode.h"
 #include "modes/random_mode.h"
+#include "modes/typed_text.h"
 #include "ui/edit_helpers.h"
+#include "modes/file_mode.h"
 #include "ui/form1.h"
 #include "ui/typed_text_edit.h"
 #include "ui/ui_services.h"
@@ -112,9 +115,15 @@ void MaskedTextPanel::MenuMaskedtextClick() {
 
 void MaskedTextPanel::close() {
     PanelMaskedText->hide();
-    // During a random run the focus stays where it is; the file text takes it instead
-    // once the file view exists.
-    if (!f_.randomMode().playing()) f_.Editcaractere->setFocus();
+    // The typed text when it replays, the file box while a file plays; during a random
+    // run the focus stays where it is.
+    if (f_.typed().replayOn()) {
+        f_.Editcaractere->setFocus();
+    } else if (f_.fileMode().fileModeOn()) {
+        f_.fileMode().FileEdit->setFocus();
+    } else if (!f_.randomMode().playing()) {
+        f_.Editcaractere->setFocus();
+    }
 }
 
 void MaskedTextPanel::ButtonMaskedTextCancelClick() {

@@ -8,6 +8,7 @@
 
 #include "audio/portaudio_error_text.h"
 #include "core/monotonic.h"
+#include "modes/file_mode.h"
 #include "modes/mode.h"
 #include "modes/record_panel.h"
 #include "ui/form1.h"
@@ -183,34 +184,12 @@ void PlayControl::textEnded() {
     }
 }
 
-bool PlayControl::fileLoaded() const {
-    // No file can be loaded until the file view exists.
-    return false;
-}
-
-void PlayControl::reenableFileButtons() {
-    if (!fileLoaded()) return;
-    if (!f_.ButtonContinueFile->isHidden()) {
-        f_.ButtonContinueFile->setEnabled(true);
-    } else {
-        f_.ButtonPlayFile->setEnabled(true);
-    }
-}
-
 void PlayControl::normalEnd() {
-    MainState& s = f_.state();
     f_.ButtonReplayText->setChecked(false);
     f_.ButtonPlayFile->setChecked(false);
     f_.ButtonContinueFile->setChecked(false);
     f_.showStop(false);
-
-    if (!fileLoaded()) {
-        f_.ButtonPlayFile->show();
-        f_.ButtonPlayFile->setEnabled(false);
-        f_.ButtonContinueFile->hide();
-        f_.ButtonContinueFile->setEnabled(false);
-        s.mask.active = false;
-    }
+    // The file buttons, the file box and the masked text follow the file mode's ends.
     f_.ButtonReplayText->setEnabled(!f_.Editcaractere->text().isEmpty());
 
     for (Mode* m : modes_) m->normalEnd();
@@ -236,7 +215,7 @@ void PlayControl::stopPlaying() {
     f_.ButtonReplayText->setChecked(false);
     f_.ButtonPlayFile->setChecked(false);
     f_.ButtonContinueFile->setChecked(false);
-    reenableFileButtons();
+    f_.fileMode().reenableFileButtons();
     f_.ButtonReplayText->setEnabled(!f_.Editcaractere->text().isEmpty());
     f_.showStop(false);
     f_.Editcaractere->setEnabled(true);

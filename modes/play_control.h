@@ -78,8 +78,6 @@ public:
 
 private:
     void normalEnd();
-    void reenableFileButtons();
-    bool fileLoaded() const;
 
     TForm1& f_;
     std::unique_ptr<PlaybackEngine> engine_;

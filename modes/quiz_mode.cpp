@@ -17,6 +17,7 @@
 #include "app/settings_file.h"
 #include "core/cp1252.h"
 #include "core/nearest.h"
+#include "modes/file_mode.h"
 #include "modes/play_control.h"
 #include "modes/random_mode.h"
 #include "modes/typed_text.h"
@@ -266,10 +267,8 @@ void QuizMode::RadioButtonQuizClick() {
     // The button stays pressable during a quiz; choosing the mode it is in already must
     // not bring the OK button back under a question.
     if (quizOn_) return;
-    // The file buttons follow the file mode's rule after a run; with no file loaded
-    // that leaves both off.
-    f_.ButtonPlayFile->setEnabled(false);
-    f_.ButtonContinueFile->setEnabled(false);
+    // The file buttons as after a file run: Play, Resume or neither.
+    f_.fileMode().refreshFileButtons();
     f_.showModeView(QuizGroupBox);
     showOkButton();
     f_.randomMode().setQuickRandomEnabled(false);

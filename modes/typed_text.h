@@ -42,6 +42,10 @@ public:
     // Focuses the box: with the resume selection and caption when a stopped replay
     // can be resumed, else with the caret at its end and the replay caption.
     void typedTextFocus();
+    // The box was clicked since a file last started playing (TypedBoxClicked): the end
+    // of the file leaves the focus in the box.
+    bool boxClicked() const { return typedBoxClicked_; }
+    void clearBoxClicked() { typedBoxClicked_ = false; }
 
     // Mode.
     bool playing() const override { return typedReplayOn_; }

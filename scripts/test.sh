@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks the formatting, then builds Keybird and runs every test: the normal build, the
 # AddressSanitizer + UndefinedBehaviorSanitizer build, the keying and audio tests under
-# ThreadSanitizer, and a bounded fuzzing run of the settings-file reader. Installs what it
-# needs first.
+# ThreadSanitizer, and bounded fuzzing runs of the settings-file and text-file readers.
+# Installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh --test
@@ -54,6 +54,10 @@ cmake --build --preset release -j "$jobs"
 if [ -f fuzz/run_settings_fuzz.sh ]; then
   step "Fuzzing the settings reader"
   bash fuzz/run_settings_fuzz.sh
+fi
+if [ -f fuzz/run_text_file_fuzz.sh ]; then
+  step "Fuzzing the text-file reader"
+  bash fuzz/run_text_file_fuzz.sh 60
 fi
 
 passed=$(awk '/tests passed, [0-9]+ tests failed out of/ {n += $NF - $4} END {print n + 0}' "$summary")

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "core/cp1252.h"
+#include "core/text_file.h"
 #include "tools/audio_encoder.h"
 #include "tools/output_file.h"
 #include "tools/render_plan.h"
@@ -41,7 +42,8 @@ constexpr const char* kUsage =
     "The text is taken from the arguments, else from --input, else from standard input.\n"
     "\n"
     "  -o, --output FILE        the file to write (required); - writes to standard output\n"
-    "  -i, --input FILE         read the text from FILE (UTF-8, else Windows-1252)\n"
+    "  -i, --input FILE         read the text from FILE: plain text (UTF-8, else\n"
+    "                           Windows-1252) or RTF, at most 16 MiB\n"
     "      --format F           wav, flac, ogg, opus or mp3 (default: from the output\n"
     "                           name's extension, else wav)\n"
     "      --quality Q          ogg, opus and mp3: 0 smallest .. 10 best (4)\n"
@@ -94,10 +96,11 @@ long parseInt(const char* option, const char* value, long min, long max) {
 }
 
 // Reads a descriptor to its end. Plain read() so that every failure (a directory, an I/O
-// error) comes back as errno instead of an exception or a silently short text.
+// error) comes back as errno instead of an exception or a silently short text. It stops
+// one chunk past the largest text file, which is refused anyway.
 bool readAll(int fd, std::string& out) {
     char chunk[65536];
-    for (;;) {
+    while (out.size() <= kb::MaxTextFileBytes) {
         const ssize_t n = ::read(fd, chunk, sizeof chunk);
         if (n == 0) return true;
         if (n < 0) {
@@ -106,6 +109,7 @@ bool readAll(int fd, std::string& out) {
         }
         out.append(chunk, static_cast<std::size_t>(n));
     }
+    return true;
 }
 
 struct Options {
@@ -290,7 +294,15 @@ std::string readText(const Options& o) {
         } else if (!readAll(STDIN_FILENO, raw)) {
             fail(std::string("cannot read standard input: ") + std::strerror(errno));
         }
-        text = kb::decodeTextFile(raw);
+        // Read as the file mode reads a file (plain text or RTF), and joined as it plays.
+        const kb::TextFileResult file = kb::readTextFile(raw);
+        if (file.status != kb::TextFileResult::Status::Ok) {
+            fail(std::string("cannot read '")
+                     .append(o.input ? *o.input : std::string("standard input"))
+                     .append("': ")
+                     .append(kb::textFileRefusal(file.status)));
+        }
+        text = kb::fileTextToPlay(file.text);
     }
     return text;
 }

@@ -142,6 +142,10 @@ constexpr CaptionEntry kEnglishCaptions[] = {
     {"LabelTextRecordContinue", P::Caption, "Do you want to record anyway ?"},
     {"LabelSamplingFrequency", P::Caption, "Sampling rate"},
     {"GroupBoxTextRecord", P::Caption, "Format"},
+    // The file mode.
+    {"SpeedButtonDemo", P::Hint, "Demo"},
+    {"SpeedButtonNoiseFile", P::Hint, "Add noise. Click right to set level"},
+    {"SpeedButtonQSBFile", P::Hint, "Add QSB. Click right to set level"},
 };
 
 const LanguageTexts kEnglish{
@@ -171,6 +175,7 @@ const LanguageTexts kEnglish{
         "Stop playing before recording !",
         "Write error",
         "File erreor",
+        "Can't open the file !",
     },
     SummaryWords{},
     kEnglishCaptions,

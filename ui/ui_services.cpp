@@ -26,6 +26,10 @@ QString QtUiServices::saveFileName(QWidget* parent, const QString& defaultName,
     return QFileDialog::getSaveFileName(parent, QString(), defaultName, filter);
 }
 
+QString QtUiServices::openFileName(QWidget* parent, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+}
+
 void QtUiServices::beep() {
     QApplication::beep();
 }

@@ -1,5 +1,5 @@
 #pragma once
-// What the main window asks of the desktop: message boxes, the save dialog, the
+// What the main window asks of the desktop: message boxes, the open and save dialogs, the
 // information beep and the end of the program. Tests hand in a recording fake; the program uses
 // QtUiServices.
 
@@ -25,6 +25,9 @@ public:
                                  const QString& /*filter*/) {
         return {};
     }
+    // An open dialog with a Qt name filter. The chosen path, or an empty string when the
+    // user cancelled (as a desktop without dialogs always does).
+    virtual QString openFileName(QWidget* /*parent*/, const QString& /*filter*/) { return {}; }
     virtual void beep() = 0;
     // Ends the program (after the shutdown steps have run).
     virtual void terminate() = 0;
@@ -37,6 +40,7 @@ public:
     bool confirm(QWidget* parent, const QString& text) override;
     QString saveFileName(QWidget* parent, const QString& defaultName,
                          const QString& filter) override;
+    QString openFileName(QWidget* parent, const QString& filter) override;
     void beep() override;
     void terminate() override;
 };

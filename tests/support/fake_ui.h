@@ -1,5 +1,5 @@
 #pragma once
-// Message boxes, the save dialog, beep and program end, recorded instead of shown.
+// Message boxes, the open and save dialogs, beep and program end, recorded instead of shown.
 
 #include <QString>
 #include <QStringList>
@@ -21,12 +21,20 @@ public:
         saveFilter = filter;
         return saveAnswer;
     }
+    QString openFileName(QWidget*, const QString& filter) override {
+        ++openRequests;
+        openFilter = filter;
+        return openAnswer;
+    }
     void beep() override { ++beeps; }
     void terminate() override { ++terminations; }
 
     bool answerYes = true;
     QString saveAnswer;  // the path the save dialog returns; empty: cancelled
     QStringList saveRequests;
+    QString openAnswer;  // the path the open dialog returns; empty: cancelled
+    int openRequests = 0;
+    QString openFilter;
     QString saveFilter;
     QStringList warnings, errors, questions;
     int beeps = 0;

@@ -188,9 +188,9 @@ TEST_F(Render, TextFromStandardInput) {
         << "the line break has no code and adds nothing";
 }
 
-TEST_F(Render, TextFilesInUtf8AndWindows1252) {
+TEST_F(Render, TextFilesInUtf8Windows1252AndRtf) {
     // The same words; the accented letter has no code in the built-in table and is
-    // skipped whichever way the file is written.
+    // skipped whichever way the file is written, RTF included.
     const auto write = [&](const std::string& name, const std::string& bytes) {
         std::ofstream(dir.path() / name, std::ios::binary) << bytes;
         return (dir.path() / name).string();
@@ -200,13 +200,19 @@ TEST_F(Render, TextFilesInUtf8AndWindows1252) {
                                   "\xEF\xBB\xBF"
                                   "caf\xC3\xA9 73 \xE2\x82\xAC\r\n");
     const std::string ansi = write("ansi.txt", "caf\xE9 73 \x80\r\n");
+    const std::string rtf = write("doc.rtf",
+                                  "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\*\\generator W;}"
+                                  "\\f0\\b caf\\'e9\\b0  73 \\u8364?\\par\n}");
     ASSERT_EQ(run({"-o", out("ref.wav"), "caf 73 "}).exitCode, 0);
     const std::string ref = readWholeFile(out("ref.wav"));
-    for (const std::string& in : {utf8, bom, ansi}) {
+    for (const std::string& in : {utf8, bom, ansi, rtf}) {
         const ProcessResult r = run({"-i", in, "-o", out("f.wav")});
         ASSERT_EQ(r.exitCode, 0) << in << ": " << r.err;
         EXPECT_TRUE(readWholeFile(out("f.wav")) == ref) << in;
     }
+    const ProcessResult bin = run({"-i", write("a.bin", std::string("ab\0cd", 5)), "-o", out("b.wav")});
+    EXPECT_EQ(bin.exitCode, 2);
+    EXPECT_NE(bin.err.find("binary"), std::string::npos) << bin.err;
 }
 
 TEST_F(Render, ArgumentsWinOverInputFile) {
