@@ -70,7 +70,8 @@ std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
         }
         if (high) appendUtf8(out, 0xFFFD);
         high = 0;
-        appendUtf8(out, unit);
+        // A NUL means nothing in a text (and is what marks a binary file elsewhere).
+        if (unit != 0) appendUtf8(out, unit);
     }
     if (high) appendUtf8(out, 0xFFFD);
     return out;
@@ -80,13 +81,39 @@ std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
 
 // Destinations whose text is not the document's.
 constexpr std::string_view SkippedDestinations[] = {
-    "fonttbl",   "colortbl",     "stylesheet",   "info",       "pict",
-    "header",    "headerl",      "headerr",      "headerf",    "footer",
-    "footerl",   "footerr",      "footerf",      "object",     "objdata",
-    "datastore", "themedata",    "listtable",    "listoverridetable",
-    "rsidtbl",   "generator",    "xmlnstbl",     "fldinst",    "latentstyles",
-    "colorschememapping",        "filetbl",      "revtbl",     "pntext",
-    "pntxta",    "pntxtb",       "footnote",     "annotation", "atnid",
+    "fonttbl",
+    "colortbl",
+    "stylesheet",
+    "info",
+    "pict",
+    "header",
+    "headerl",
+    "headerr",
+    "headerf",
+    "footer",
+    "footerl",
+    "footerr",
+    "footerf",
+    "object",
+    "objdata",
+    "datastore",
+    "themedata",
+    "listtable",
+    "listoverridetable",
+    "rsidtbl",
+    "generator",
+    "xmlnstbl",
+    "fldinst",
+    "latentstyles",
+    "colorschememapping",
+    "filetbl",
+    "revtbl",
+    "pntext",
+    "pntxta",
+    "pntxtb",
+    "footnote",
+    "annotation",
+    "atnid",
     "bkmkstart",
 };
 
@@ -96,10 +123,10 @@ struct WordCharacter {
     char32_t cp;
 };
 constexpr WordCharacter CharacterWords[] = {
-    {"par", U'\n'},        {"line", U'\n'},       {"sect", U'\n'},      {"page", U'\n'},
-    {"row", U'\n'},        {"tab", U'\t'},        {"cell", U'\t'},      {"emdash", 0x2014},
-    {"endash", 0x2013},    {"bullet", 0x2022},    {"lquote", 0x2018},   {"rquote", 0x2019},
-    {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"emspace", U' '},    {"enspace", U' '},
+    {"par", U'\n'},        {"line", U'\n'},       {"sect", U'\n'},    {"page", U'\n'},
+    {"row", U'\n'},        {"tab", U'\t'},        {"cell", U'\t'},    {"emdash", 0x2014},
+    {"endash", 0x2013},    {"bullet", 0x2022},    {"lquote", 0x2018}, {"rquote", 0x2019},
+    {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"emspace", U' '},  {"enspace", U' '},
     {"qmspace", U' '},
 };
 
@@ -285,7 +312,8 @@ private:
             return;
         }
         if (word == "uc" && hasParam) {
-            if (overflow_ == 0) groups_.back().unicodeSkip = static_cast<int>(std::clamp(param, 0LL, 16LL));
+            if (overflow_ == 0)
+                groups_.back().unicodeSkip = static_cast<int>(std::clamp(param, 0LL, 16LL));
             return;
         }
         if (std::find(std::begin(SkippedDestinations), std::end(SkippedDestinations), word) !=

@@ -271,8 +271,9 @@ bool FileMode::loadFile(const QString& path) {
     const TextFileResult read =
         readTextFile(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     if (read.status != TextFileResult::Status::Ok) {
-        f_.ui().error(&f_, cannotOpen + QStringLiteral("\n%1\n%2").arg(
-                                            path, QString::fromStdString(textFileRefusal(read.status))));
+        f_.ui().error(
+            &f_, cannotOpen + QStringLiteral("\n%1\n%2")
+                                  .arg(path, QString::fromStdString(textFileRefusal(read.status))));
         return false;
     }
     FileEdit->setPlainText(QString::fromStdString(read.text));

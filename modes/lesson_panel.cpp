@@ -10,10 +10,10 @@
 #include <QTextEdit>
 
 #include "core/cp1252.h"
+#include "modes/file_mode.h"
 #include "modes/quiz_mode.h"
 #include "modes/random_mode.h"
 #include "modes/typed_text.h"
-#include "modes/file_mode.h"
 #include "ui/form1.h"
 #include "ui/typed_text_edit.h"
 #include "ui/ui_services.h"

@@ -8,16 +8,16 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QTextEdit>
 #include <QShortcut>
+#include <QTextEdit>
 #include <QVBoxLayout>
 
 #include "core/cp1252.h"
+#include "modes/file_mode.h"
 #include "modes/quiz_mode.h"
 #include "modes/random_mode.h"
 #include "modes/typed_text.h"
 #include "ui/edit_helpers.h"
-#include "modes/file_mode.h"
 #include "ui/form1.h"
 #include "ui/typed_text_edit.h"
 #include "ui/ui_services.h"

@@ -22,11 +22,17 @@ std::string nested(int depth) {
 }
 
 const ReadCase kReadCases[] = {
-    {"Utf8BomAndCrLf", "\xEF\xBB\xBF" "caf\xC3\xA9\r\nB", Status::Ok, "caf\xC3\xA9\nB"},
+    {"Utf8BomAndCrLf",
+     "\xEF\xBB\xBF"
+     "caf\xC3\xA9\r\nB",
+     Status::Ok, "caf\xC3\xA9\nB"},
     {"EveryLineBreakKind", "A\rB\nC\r\n\r\nD", Status::Ok, "A\nB\nC\n\nD"},
     {"Windows1252", "caf\xE9 \x80", Status::Ok, "caf\xC3\xA9 \xE2\x82\xAC"},
-    {"Utf16WithBom", std::string("\xFF\xFE" "A\0\r\0\n\0\xAC\x20", 10), Status::Ok,
-     "A\n\xE2\x82\xAC"},
+    {"Utf16WithBom",
+     std::string("\xFF\xFE"
+                 "A\0\r\0\n\0\xAC\x20",
+                 10),
+     Status::Ok, "A\n\xE2\x82\xAC"},
     {"NulMeansBinary", std::string("AB\0CD", 5), Status::Binary, ""},
     {"TooLarge", std::string(MaxTextFileBytes + 1, 'e'), Status::TooLarge, ""},
     {"RtfTablesSkipped",
@@ -36,7 +42,9 @@ const ReadCase kReadCases[] = {
     {"RtfEscapesInTheCodePage", "{\\rtf1 caf\\'e9 \\'80\\tab x\\line y\\~z}", Status::Ok,
      "caf\xC3\xA9 \xE2\x82\xAC\tx\ny\xC2\xA0z"},
     {"RtfUnicodeWithFallback", "{\\rtf1\\uc2 a\\u233\\'3f\\'3fb\\uc0 \\u8364 c}", Status::Ok,
-     "a\xC3\xA9" "b\xE2\x82\xAC" "c"},
+     "a\xC3\xA9"
+     "b\xE2\x82\xAC"
+     "c"},
     {"RtfSurrogatePair", "{\\rtf1 \\u-10179?\\u-8704?}", Status::Ok, "\xF0\x9F\x98\x80"},
     {"RtfLoneSurrogate", "{\\rtf1 \\u-10179?x}", Status::Ok, "\xEF\xBF\xBDx"},
     {"RtfIgnorableAndOtherDestinations",

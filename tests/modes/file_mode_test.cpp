@@ -103,21 +103,44 @@ TEST_P(FileHighlight, FollowsEveryCharacterTheEngineTakes) {
     EXPECT_FALSE(file().FileEdit->isReadOnly());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FileHighlight,
-    testing::Values(
-        // The line break: CR and LF in the queue, one break in the box; only the normal
-        // character gap between B and C.
-        HighlightCase{"TwoLines", "AB\r\nCD", false, false, {1, 2, 3, 3, 4, 5}, {0, 0, 0, 1, 1, 1},
-                      {1, 2, 3, 3, 4, 5}, {".-", "-...", "-.-.", "-.."}},
-        HighlightCase{"HiddenSelectsNothing", "AB\nCD", true, false, {1, 2, 3, 3, 4, 5},
-                      {0, 0, 0, 1, 1, 1}, {0, 0, 0, 0, 0, 0}, {".-", "-...", "-.-.", "-.."}},
-        // One character of two UTF-16 positions: one step of the queue.
-        HighlightCase{"OutsideTheBmp", "E\xF0\x9F\x98\x80T", false, false, {1, 3, 4}, {0, 0, 0},
-                      {1, 3, 4}, {".", "-"}},
-        HighlightCase{"MaskedStretchSilentButHighlighted", "E[T]E", false, true, {1, 2, 3, 4, 5},
-                      {0, 0, 0, 0, 0}, {1, 2, 3, 4, 5}, {".", "."}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, FileHighlight,
+                         testing::Values(
+                             // The line break: CR and LF in the queue, one break in the box; only
+                             // the normal character gap between B and C.
+                             HighlightCase{"TwoLines",
+                                           "AB\r\nCD",
+                                           false,
+                                           false,
+                                           {1, 2, 3, 3, 4, 5},
+                                           {0, 0, 0, 1, 1, 1},
+                                           {1, 2, 3, 3, 4, 5},
+                                           {".-", "-...", "-.-.", "-.."}},
+                             HighlightCase{"HiddenSelectsNothing",
+                                           "AB\nCD",
+                                           true,
+                                           false,
+                                           {1, 2, 3, 3, 4, 5},
+                                           {0, 0, 0, 1, 1, 1},
+                                           {0, 0, 0, 0, 0, 0},
+                                           {".-", "-...", "-.-.", "-.."}},
+                             // One character of two UTF-16 positions: one step of the queue.
+                             HighlightCase{"OutsideTheBmp",
+                                           "E\xF0\x9F\x98\x80T",
+                                           false,
+                                           false,
+                                           {1, 3, 4},
+                                           {0, 0, 0},
+                                           {1, 3, 4},
+                                           {".", "-"}},
+                             HighlightCase{"MaskedStretchSilentButHighlighted",
+                                           "E[T]E",
+                                           false,
+                                           true,
+                                           {1, 2, 3, 4, 5},
+                                           {0, 0, 0, 0, 0},
+                                           {1, 2, 3, 4, 5},
+                                           {".", "."}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FileModeTest, StopDuringTheFourthCharacterThenResumeGoesOnWithTheFifth) {
     open("EETTEE");
@@ -173,7 +196,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, FileButtons,
                          testing::Values(ButtonsCase{"NoFile", 0, {true, false, false, false}},
                                          ButtonsCase{"Loaded", 1, {true, true, false, false}},
                                          ButtonsCase{"Stopped", 2, {false, false, true, true}},
-                                         ButtonsCase{"StoppedOnTheLast", 3, {true, true, false, false}}),
+                                         ButtonsCase{
+                                             "StoppedOnTheLast", 3, {true, true, false, false}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 struct OpenCase {
@@ -219,14 +243,14 @@ TEST_P(FileOpen, LoadsOrKeepsWhatWasThere) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FileOpen,
-    testing::Values(
-        OpenCase{"CancelWithAFile", true, "", "", true, "OLD", 0},
-        OpenCase{"CancelWithoutAFile", false, "", "", false, "MemoFile", 0},
-        OpenCase{"Unreadable", true, "missing", "", true, "OLD", 1},
-        OpenCase{"Binary", true, "b.bin", std::string("A\0B", 3), true, "OLD", 1},
-        OpenCase{"PlaceholderIsNoFile", false, "m.txt", "MemoFile\r\nx", false, "MemoFile\nx", 0},
-        OpenCase{"Rtf", false, "d.rtf", "{\\rtf1{\\fonttbl{\\f0 A;}}\\f0 cq\\par de}", true,
-                 "cq\nde", 0}),
+    testing::Values(OpenCase{"CancelWithAFile", true, "", "", true, "OLD", 0},
+                    OpenCase{"CancelWithoutAFile", false, "", "", false, "MemoFile", 0},
+                    OpenCase{"Unreadable", true, "missing", "", true, "OLD", 1},
+                    OpenCase{"Binary", true, "b.bin", std::string("A\0B", 3), true, "OLD", 1},
+                    OpenCase{"PlaceholderIsNoFile", false, "m.txt", "MemoFile\r\nx", false,
+                             "MemoFile\nx", 0},
+                    OpenCase{"Rtf", false, "d.rtf", "{\\rtf1{\\fonttbl{\\f0 A;}}\\f0 cq\\par de}",
+                             true, "cq\nde", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FileModeTest, ContinuousReplayPlaysTheFileAgainAfterTheStandby) {

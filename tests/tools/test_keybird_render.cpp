@@ -210,7 +210,8 @@ TEST_F(Render, TextFilesInUtf8Windows1252AndRtf) {
         ASSERT_EQ(r.exitCode, 0) << in << ": " << r.err;
         EXPECT_TRUE(readWholeFile(out("f.wav")) == ref) << in;
     }
-    const ProcessResult bin = run({"-i", write("a.bin", std::string("ab\0cd", 5)), "-o", out("b.wav")});
+    const ProcessResult bin =
+        run({"-i", write("a.bin", std::string("ab\0cd", 5)), "-o", out("b.wav")});
     EXPECT_EQ(bin.exitCode, 2);
     EXPECT_NE(bin.err.find("binary"), std::string::npos) << bin.err;
 }
