@@ -142,6 +142,9 @@ constexpr CaptionEntry kEnglishCaptions[] = {
     {"LabelTextRecordContinue", P::Caption, "Do you want to record anyway ?"},
     {"LabelSamplingFrequency", P::Caption, "Sampling rate"},
     {"GroupBoxTextRecord", P::Caption, "Format"},
+    {"ListAlphabet", P::Hint, "Click on the caracter to play"},
+    {"ListCodeQ", P::Hint, "Click on the Q code to play"},
+    {"ListAbreviations", P::Hint, "Click on the abreviation to play"},
 };
 
 const LanguageTexts kEnglish{
