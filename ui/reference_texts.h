@@ -23,7 +23,7 @@ inline constexpr std::array<int, ListingHeadingCount> ListingHeadingRows = {
 struct ReferenceTexts {
     Language language;
     std::array<const char*, ListingHeadingCount> ListingHeadings;
-    std::array<const char*, QCodeCount> QCodeTexts;           // row i of ListCodeQ
+    std::array<const char*, QCodeCount> QCodeTexts;                // row i of ListCodeQ
     std::array<const char*, AbbreviationCount> AbbreviationTexts;  // row i of ListAbreviations
 };
 
