@@ -81,6 +81,23 @@ private:
     bool paged_;
 };
 
+// Holds the alphabet list at its full page height, so that a side panel opening below
+// covers the lower rows instead of squeezing the list into pages of fewer rows.
+class PageHolder final : public QWidget {
+public:
+    PageHolder(QWidget* parent, QWidget* page) : QWidget(parent), page_(page) {
+        page_->setParent(this);
+    }
+    QSize sizeHint() const override { return {page_->sizeHint().width(), page_->height()}; }
+    QSize minimumSizeHint() const override { return {page_->minimumSizeHint().width(), 0}; }
+
+protected:
+    void resizeEvent(QResizeEvent*) override { page_->setGeometry(0, 0, width(), page_->height()); }
+
+private:
+    QWidget* page_;
+};
+
 QFont listFont(bool fixedPitch) {
     QFont font(fixedPitch ? QStringLiteral("Courier") : QStringLiteral("Arial"));
     font.setStyleHint(fixedPitch ? QFont::TypeWriter : QFont::SansSerif);
@@ -89,7 +106,9 @@ QFont listFont(bool fixedPitch) {
     return font;
 }
 
-ReferenceListBox* makeList(QWidget* area, const char* name, bool paged, int rows) {
+// The list and the view that shows it in the right-hand area (the list itself, or its
+// page holder).
+ReferenceListBox* makeList(QWidget* area, const char* name, bool paged, int rows, QWidget*& view) {
     auto* list = named(new ReferenceListBox(area, paged), name);
     list->setFont(listFont(paged));
     QPalette p = list->palette();
@@ -97,9 +116,13 @@ ReferenceListBox* makeList(QWidget* area, const char* name, bool paged, int rows
     list->setPalette(p);
     for (int r = 0; r < rows; ++r) list->addItem(QString());
     list->setCurrentRow(0);
-    if (paged) list->fitPage();
+    view = list;
+    if (paged) {
+        list->fitPage();
+        view = named(new PageHolder(area, list), "ListAlphabetPage");
+    }
     // The mode views share the top of the right-hand area; side panels open below them.
-    static_cast<QBoxLayout*>(area->layout())->insertWidget(0, list, paged ? 0 : 1);
+    static_cast<QBoxLayout*>(area->layout())->insertWidget(0, view, paged ? 0 : 1);
     return list;
 }
 
@@ -131,9 +154,11 @@ QString characterRow(const std::string& shown, const std::string& code, std::siz
 }  // namespace
 
 ReferenceLists::ReferenceLists(TForm1& form) : f_(form) {
-    auto* alphabet = makeList(f_.RightArea, "ListAlphabet", true, AlphabetRowCount);
-    auto* codeQ = makeList(f_.RightArea, "ListCodeQ", false, QCodeCount);
-    auto* abbreviations = makeList(f_.RightArea, "ListAbreviations", false, AbbreviationCount);
+    QWidget* view = nullptr;
+    auto* alphabet = makeList(f_.RightArea, "ListAlphabet", true, AlphabetRowCount, alphabetView_);
+    auto* codeQ = makeList(f_.RightArea, "ListCodeQ", false, QCodeCount, view);
+    auto* abbreviations =
+        makeList(f_.RightArea, "ListAbreviations", false, AbbreviationCount, view);
     ListAlphabet = alphabet;
     ListCodeQ = codeQ;
     ListAbreviations = abbreviations;
@@ -213,7 +238,7 @@ void ReferenceLists::writeLanguageRows(Language lang) {
 void ReferenceLists::switchTo(QListWidget* list) {
     f_.fileMode().refreshFileButtons();
     f_.quiz().TimerQuiz->stop();
-    f_.showModeView(list);
+    f_.showModeView(list == ListAlphabet ? alphabetView_ : list);
     f_.randomMode().setQuickRandomEnabled(false);
     f_.randomMode().clearPlayRequested();
     f_.Editcaractere->setFocus();
@@ -330,15 +355,19 @@ bool ReferenceLists::ListAbreviationsKeyPress(int qtKey) {
 
 // --- From the typed-text box -------------------------------------------------------------
 
+bool ReferenceLists::shown(const QListWidget* list) const {
+    return list->isVisibleTo(f_.RightArea);
+}
+
 void ReferenceLists::playSelectedRow() {
-    if (!ListAlphabet->isHidden()) ListAlphabetMouseUp(Qt::LeftButton);
-    if (!ListCodeQ->isHidden()) ListCodeQMouseUp(Qt::LeftButton);
-    if (!ListAbreviations->isHidden()) ListAbreviationsMouseUp(Qt::LeftButton);
+    if (shown(ListAlphabet)) ListAlphabetMouseUp(Qt::LeftButton);
+    if (shown(ListCodeQ)) ListCodeQMouseUp(Qt::LeftButton);
+    if (shown(ListAbreviations)) ListAbreviationsMouseUp(Qt::LeftButton);
 }
 
 void ReferenceLists::moveSelection(int delta) {
     for (QListWidget* list : {ListAlphabet, ListCodeQ, ListAbreviations}) {
-        if (list->isHidden()) continue;
+        if (!shown(list)) continue;
         const int row = selectedRow(list) + delta;
         // Down stops at the last row, Up at the first.
         if (row < 0 || row >= list->count()) continue;

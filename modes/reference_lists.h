@@ -12,6 +12,7 @@
 #include "ui/texts.h"
 
 class QListWidget;
+class QWidget;
 
 namespace kb {
 
@@ -67,8 +68,11 @@ private:
     std::string alphabetItem() const;
     std::string qCodeItem() const;
     std::string abbreviationItem() const;
+    // The list is its mode's view in the right-hand area (whether or not the window is).
+    bool shown(const QListWidget* list) const;
 
     TForm1& f_;
+    QWidget* alphabetView_ = nullptr;  // holds ListAlphabet
 };
 
 }  // namespace kb
