@@ -10,7 +10,6 @@
 #include <QTest>
 
 #include "core/cp1252.h"
-#include "modes/random_mode.h"
 #include "modes/reference_lists.h"
 #include "support/window_harness.h"
 #include "ui/reference_texts.h"
@@ -149,16 +148,5 @@ TEST_F(ReferenceListsTest, EveryLanguageHasTheSameKeysInTheSameRows) {
     EXPECT_EQ(list("ListCodeQ")->currentRow(), 0);         // selections stay
 }
 
-}  // namespace
-}  // namespace kb
-namespace kb {
-namespace {
-TEST_F(ReferenceListsTest, ZZShot) {
-    form->RadioButtonCodeQ->click();
-    form->RadioButtonAlphabet->click();
-    QApplication::processEvents();
-    form->grab().save("/tmp/reflists/panel.png");
-    fprintf(stderr, "size %d x %d\n", form->width(), form->height());
-}
 }  // namespace
 }  // namespace kb
