@@ -10,6 +10,7 @@
 #include "core/cp1252.h"
 #include "modes/monitor_mode.h"
 #include "modes/play_control.h"
+#include "modes/reference_lists.h"
 #include "ui/form1.h"
 #include "ui/typed_text_edit.h"
 
@@ -44,7 +45,7 @@ bool TypedTextMode::EditCaractereKeyPress(unsigned char key) {
     // The accent dead keys: the box composes them with the next key.
     if (key == 94 || key == 168 || key == 126 || key == 96) return true;
     if (key == 13) {
-        // Plays the selected entry of each visible reference list once they exist.
+        f_.referenceLists().playSelectedRow();
         f_.monitor().startNewLine();
         return false;
     }
@@ -93,8 +94,10 @@ void TypedTextMode::EditcaractereChange() {
     setReplayCaption(true);
 }
 
-void TypedTextMode::EditcaractereKeyDown(int /*qtKey*/) {
-    // The caret stays where it is; the reference lists follow the arrows once they exist.
+void TypedTextMode::EditcaractereKeyDown(int qtKey) {
+    // The caret stays where it is; the visible reference list follows the arrows.
+    if (qtKey == Qt::Key_Down) f_.referenceLists().moveSelection(1);
+    if (qtKey == Qt::Key_Up) f_.referenceLists().moveSelection(-1);
 }
 
 void TypedTextMode::EditcaractereClick() {

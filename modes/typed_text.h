@@ -24,7 +24,7 @@ public:
     // After every change of the box's text.
     void EditcaractereChange();
     // Page Up, Page Down, Up and Down (Qt key codes): swallowed; the arrows move the
-    // visible reference lists once they exist.
+    // selection of the visible reference list.
     void EditcaractereKeyDown(int qtKey);
     void EditcaractereClick();
     void ButtonReplayTextClick();

@@ -465,6 +465,7 @@ void TForm1::applyLanguage() {
                                                     ? texts_->shared.replayTextCaption
                                                     : texts_->shared.resumeTextCaption));
     if (random_mode_) random_mode_->languageChanged();
+    if (lists_) lists_->writeLanguageRows(texts_->language);
 }
 
 bool TForm1::closeOpenSidePanel(PanelCloser by) {

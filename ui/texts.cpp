@@ -146,6 +146,9 @@ constexpr CaptionEntry kEnglishCaptions[] = {
     {"SpeedButtonDemo", P::Hint, "Demo"},
     {"SpeedButtonNoiseFile", P::Hint, "Add noise. Click right to set level"},
     {"SpeedButtonQSBFile", P::Hint, "Add QSB. Click right to set level"},
+    {"ListAlphabet", P::Hint, "Click on the caracter to play"},
+    {"ListCodeQ", P::Hint, "Click on the Q code to play"},
+    {"ListAbreviations", P::Hint, "Click on the abreviation to play"},
 };
 
 const LanguageTexts kEnglish{
