@@ -40,6 +40,7 @@ struct SharedTexts {
     const char* msgStopPlayingBeforeRecording;
     const char* msgWriteError;
     const char* msgFileError;
+    const char* localCharactersPageFull;  // LabelLocalPlein while 26 local characters exist
 };
 
 struct LanguageTexts {
