@@ -142,8 +142,8 @@ int editCharacter(const QLineEdit* edit) {
 bool isStandardCharacter(unsigned char c) {
     static const CharacterList fixed;
     const auto lower = static_cast<std::int32_t>(lowerCp1252(c));
-    return std::find(fixed.entries.begin(), fixed.entries.begin() + FixedCharacterCount,
-                     lower) != fixed.entries.begin() + FixedCharacterCount;
+    return std::find(fixed.entries.begin(), fixed.entries.begin() + FixedCharacterCount, lower) !=
+           fixed.entries.begin() + FixedCharacterCount;
 }
 
 LocalCharactersPanel::LocalCharactersPanel(TForm1& form)
@@ -172,8 +172,8 @@ LocalCharactersPanel::LocalCharactersPanel(TForm1& form)
         grid->addWidget(edit, row, 0);
         grid->addWidget(label, row, 1);
     };
-    editRow(EditLocalCharacter, "EditLocalCharacter", LabelLocalCharacter, "LabelLocalCharacter",
-            1, 2);
+    editRow(EditLocalCharacter, "EditLocalCharacter", LabelLocalCharacter, "LabelLocalCharacter", 1,
+            2);
     EditLocalCharacter->setFixedWidth(
         EditLocalCharacter->fontMetrics().horizontalAdvance(QStringLiteral("MMM")) + 8);
     makeLowerCase(EditLocalCharacter);
@@ -207,9 +207,9 @@ LocalCharactersPanel::LocalCharactersPanel(TForm1& form)
     QObject::connect(ButtonLocalCaractereExit, &QPushButton::clicked, ctx,
                      [this] { ButtonLocalCaractereExitClick(); });
     // Enter is the panel's default button and Exit its cancel button.
-    for (QWidget* w : std::initializer_list<QWidget*>{EditLocalCharacter, EditLocalCode,
-                                                      EditLocalComment, actions.Create,
-                                                      actions.Delete, actions.Modify}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{EditLocalCharacter, EditLocalCode, EditLocalComment,
+                                         actions.Create, actions.Delete, actions.Modify}) {
         new KeyHook(w, [this](int key) {
             if (key == Qt::Key_Escape) {
                 ButtonLocalCaractereExit->click();
@@ -242,12 +242,11 @@ void LocalCharactersPanel::EditLocalCharacterChange() {
     }
     const auto c = static_cast<unsigned char>(typed);
     const bool shortcutKey =
-        typed > 0 && std::any_of(f_.shortcuts().begin(), f_.shortcuts().end(),
-                                 [c](const Shortcut& s) {
-                                     return !s.key.empty() &&
-                                            lowerCp1252(static_cast<unsigned char>(s.key[0])) ==
-                                                lowerCp1252(c);
-                                 });
+        typed > 0 &&
+        std::any_of(f_.shortcuts().begin(), f_.shortcuts().end(), [c](const Shortcut& s) {
+            return !s.key.empty() &&
+                   lowerCp1252(static_cast<unsigned char>(s.key[0])) == lowerCp1252(c);
+        });
     if (typed < 0 || c == Blank || c == '@' || isStandardCharacter(c) || shortcutKey) {
         // Clearing runs this again with the edit empty: all three actions come back.
         EditLocalCharacter->clear();

@@ -30,8 +30,7 @@ namespace {
 constexpr const char* TableFullText = "Table pleine !!!!";
 
 bool sameKey(const Shortcut& s, unsigned char c) {
-    return !s.key.empty() &&
-           lowerCp1252(static_cast<unsigned char>(s.key[0])) == lowerCp1252(c);
+    return !s.key.empty() && lowerCp1252(static_cast<unsigned char>(s.key[0])) == lowerCp1252(c);
 }
 
 }  // namespace
@@ -90,9 +89,8 @@ ShortcutPanel::ShortcutPanel(TForm1& form)
                      [this] { ButtonShortcutEnterClick(); });
     QObject::connect(ButtonShortcutExit, &QPushButton::clicked, ctx,
                      [this] { ButtonShortcutExitClick(); });
-    for (QWidget* w : std::initializer_list<QWidget*>{EditShortcut, EditShortcutText,
-                                                      actions.Create, actions.Delete,
-                                                      actions.Modify}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             EditShortcut, EditShortcutText, actions.Create, actions.Delete, actions.Modify}) {
         new KeyHook(w, [this](int key) {
             if (key == Qt::Key_Escape) {
                 ButtonShortcutExit->click();

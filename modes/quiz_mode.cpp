@@ -17,6 +17,8 @@
 #include "app/settings_file.h"
 #include "core/cp1252.h"
 #include "core/nearest.h"
+#include "keying/local_characters_panel.h"
+#include "keying/shortcut_panel.h"
 #include "modes/play_control.h"
 #include "modes/random_mode.h"
 #include "modes/typed_text.h"
@@ -271,6 +273,13 @@ void QuizMode::RadioButtonQuizClick() {
     f_.ButtonPlayFile->setEnabled(false);
     f_.ButtonContinueFile->setEnabled(false);
     f_.showModeView(QuizGroupBox);
+    // The editors of the characters the quiz asks for close.
+    if (!f_.localCharacters().PanelLocalCharacters->isHidden()) {
+        f_.localCharacters().ButtonLocalCaractereExitClick();
+    }
+    if (!f_.shortcutPanel().PanelLocalShortcut->isHidden()) {
+        f_.shortcutPanel().ButtonShortcutExitClick();
+    }
     showOkButton();
     f_.randomMode().setQuickRandomEnabled(false);
     f_.randomMode().clearPlayRequested();

@@ -47,7 +47,8 @@ protected:
     static void keys(QWidget* target, const char* utf8) {
         for (QChar ch : QString::fromUtf8(utf8)) {
             const char16_t upper = ch.toUpper().unicode();
-            const auto key = static_cast<Qt::Key>(upper < 0x100 ? int{upper} : int{Qt::Key_unknown});
+            const auto key =
+                static_cast<Qt::Key>(upper < 0x100 ? int{upper} : int{Qt::Key_unknown});
             QTest::sendKeyEvent(QTest::Click, target, key, QString(ch), Qt::NoModifier);
         }
     }
@@ -275,6 +276,11 @@ TEST_F(StationTablesTest, TheMenuKeysOpenTheEditorsOneAtATimeAndDelayedPlayKeeps
     EXPECT_TRUE(w<QWidget>("PanelLocalShortcut")->isHidden());
     EXPECT_TRUE(form->quiz().ButtonQuizOK->isEnabled());
     EXPECT_EQ(QApplication::focusWidget(), form->Editcaractere);
+    // Choosing the quiz closes an editor.
+    QTest::keyClick(form->Editcaractere, Qt::Key_F3, Qt::ControlModifier | Qt::ShiftModifier);
+    w<QAbstractButton>("RadioButtonQuiz")->click();
+    EXPECT_TRUE(w<QWidget>("PanelLocalCharacters")->isHidden());
+    EXPECT_TRUE(form->quiz().ButtonQuizOK->isEnabled());
 }
 
 }  // namespace
