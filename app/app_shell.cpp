@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/settings_binding.h"
 #include "keying/port_panel.h"
+#include "keying/shortcut_panel.h"
 #include "modes/monitor_mode.h"
 #include "modes/play_control.h"
 #include "modes/quiz_mode.h"
@@ -26,6 +27,7 @@ void AppShell::FormCreate() {
     if (port) port->showLptAddresses();
     f_.applyLanguage();
     f_.settingsBinding().read();
+    f_.shortcutPanel().writeShortcutRows();
 
     const CommandLine cl = parseCommandLine(f_.arguments());
     if (cl.comPort && port) {

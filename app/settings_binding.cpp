@@ -10,6 +10,7 @@
 
 #include "audio/sound_card_panel.h"
 #include "audio/sound_dialogs.h"
+#include "keying/local_characters_panel.h"
 #include "keying/port_panel.h"
 #include "modes/masked_text_panel.h"
 #include "modes/monitor_mode.h"
@@ -70,7 +71,7 @@ void SettingsBinding::apply() {
     }
     if (has("DELAY=")) f_.quiz().setDelayPosition(st.delayPosition);
     if (has("QUIZ_COUNT=")) f_.quiz().SpinEditQuizNumber->setValue(st.quizCount);
-    applyLocalCharacters(st, f_.morse(), f_.characters());
+    f_.localCharacters().applySettings(st);
     if (notes_.lessonPageOutOfRange) {
         std::cerr << "keybird: " << path_ << ": PAGE=" << *notes_.lessonPageOutOfRange
                   << " is no lesson page (1..3); page " << st.lessonPage << " is shown.\n";
@@ -105,6 +106,7 @@ void SettingsBinding::collect() {
     st.wordSpacingFactor = f_.timing().wordSpacingFactor();
     st.level = f_.UpDownAmplitude->value();
     st.shortcuts = f_.shortcuts();
+    f_.localCharacters().collectSettings(st);
     f_.randomMode().collectSettings(st);
     st.maskStartChar = s.mask.startChar;
     st.maskEndChar = s.mask.endChar;

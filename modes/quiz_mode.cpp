@@ -18,6 +18,8 @@
 #include "core/cp1252.h"
 #include "core/nearest.h"
 #include "modes/file_mode.h"
+#include "keying/local_characters_panel.h"
+#include "keying/shortcut_panel.h"
 #include "modes/play_control.h"
 #include "modes/random_mode.h"
 #include "modes/typed_text.h"
@@ -270,6 +272,13 @@ void QuizMode::RadioButtonQuizClick() {
     // The file buttons as after a file run: Play, Resume or neither.
     f_.fileMode().refreshFileButtons();
     f_.showModeView(QuizGroupBox);
+    // The editors of the characters the quiz asks for close.
+    if (!f_.localCharacters().PanelLocalCharacters->isHidden()) {
+        f_.localCharacters().ButtonLocalCaractereExitClick();
+    }
+    if (!f_.shortcutPanel().PanelLocalShortcut->isHidden()) {
+        f_.shortcutPanel().ButtonShortcutExitClick();
+    }
     showOkButton();
     f_.randomMode().setQuickRandomEnabled(false);
     f_.randomMode().clearPlayRequested();

@@ -464,6 +464,12 @@ void RandomMode::syncOptions() {
     o.callsigns = menuCallsigns->isChecked();
 }
 
+void RandomMode::localCharactersChanged() {
+    if (setClass_ == CharacterClass::All || setClass_ == CharacterClass::Local) {
+        groups_.set = characterSet(setClass_, f_.characters().localCount, 0);
+    }
+}
+
 void RandomMode::MenuSetClick(CharacterClass cls) {
     groups_.set = characterSet(cls, f_.characters().localCount, 0);
     checkSetItem(cls);

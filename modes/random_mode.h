@@ -58,6 +58,8 @@ public:
     void BitBtnStopRandomClick();
     void RadioButtonRandomClick();          // generates and queues the next character of a run
     void MenuSetClick(CharacterClass cls);  // the six set items (not the chosen one)
+    // A local character came or went: "All" and "Local" take the new count in.
+    void localCharactersChanged();
     void MenuAddVClick();
     void MenuFixedWordsClick(int length);
     void MenuRandomWordsClick();

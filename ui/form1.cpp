@@ -24,7 +24,9 @@
 #include "app/settings_binding.h"
 #include "audio/sound_dialogs.h"
 #include "keying/keyer.h"
+#include "keying/local_characters_panel.h"
 #include "keying/port_panel.h"
+#include "keying/shortcut_panel.h"
 #include "modes/file_mode.h"
 #include "modes/masked_text_panel.h"
 #include "modes/mode.h"
@@ -127,6 +129,8 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     monitor_ = std::make_unique<MonitorMode>(*this, devices.waveIn);
     maskedText_ = std::make_unique<MaskedTextPanel>(*this);
     record_ = std::make_unique<RecordPanel>(*this);
+    localCharacters_ = std::make_unique<LocalCharactersPanel>(*this);
+    shortcutPanel_ = std::make_unique<ShortcutPanel>(*this);
     soundCard_ = std::make_unique<SoundCardPanel>(*this, devices.devices);
     if (keyer_) {
         portPanel_ = std::make_unique<PortPanel>(*this, *keyer_);
@@ -344,7 +348,8 @@ void TForm1::buildMenus() {
     MenuTextreplay = named(MenuComm->addMenu(QString()), "MenuTextreplay");
     MenuDelayedPlay = namedAction(this, "MenuDelayedPlay", "&Delayed Play");
     MenuDelayedPlay->setCheckable(true);
-    MenuDelayedPlay->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F7));
+    // No key: Ctrl+Shift+F7 belongs to Tools / Shortcuts (two actions on one key fire
+    // neither).
     MenuTextreplay->addAction(MenuDelayedPlay);
     MenuContinuous = named(MenuTextreplay->addMenu(QString()), "MenuContinuous");
     MenuContinuous->menuAction()->setCheckable(true);

@@ -56,6 +56,8 @@ class TypedTextEdit;
 class TFormNoise;
 class SoundCardPanel;
 class Keyer;
+class LocalCharactersPanel;
+class ShortcutPanel;
 class PortPanel;
 class TFormNote;
 class TFormQSB;
@@ -106,6 +108,8 @@ public:
     FileMode& fileMode() { return *file_; }
     MaskedTextPanel& maskedText() { return *maskedText_; }
     RecordPanel& recordPanel() { return *record_; }
+    LocalCharactersPanel& localCharacters() { return *localCharacters_; }
+    ShortcutPanel& shortcutPanel() { return *shortcutPanel_; }
     TimingControls& timing() { return *timing_; }
     AppShell& shell() { return *shell_; }
     SettingsBinding& settingsBinding() { return *settings_; }
@@ -264,6 +268,8 @@ private:
     std::unique_ptr<FileMode> file_;
     std::unique_ptr<MaskedTextPanel> maskedText_;
     std::unique_ptr<RecordPanel> record_;
+    std::unique_ptr<LocalCharactersPanel> localCharacters_;
+    std::unique_ptr<ShortcutPanel> shortcutPanel_;
     std::unique_ptr<AppShell> shell_;
     std::unique_ptr<SettingsBinding> settings_;
     std::unique_ptr<SoundCardPanel> soundCard_;

@@ -41,6 +41,7 @@ struct SharedTexts {
     const char* msgWriteError;
     const char* msgFileError;
     const char* msgCannotOpenFile;
+    const char* localCharactersPageFull;  // LabelLocalPlein while 26 local characters exist
 };
 
 struct LanguageTexts {

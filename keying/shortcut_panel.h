@@ -1,0 +1,58 @@
+#pragma once
+// The shortcut editor: up to 26 code-less characters, each standing for a text of at most
+// 36 characters that is sounded in its place. Slots keep their places: deleting empties
+// one, creating fills the first free one. The alphabet list shows the used slots in slot
+// order from row 128. A text may name its own key or form a cycle with other keys: the
+// walk drops a key met again inside its own expansion, so playing always ends.
+// GUI thread only.
+
+#include <QObject>
+
+#include "keying/local_characters_panel.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace kb {
+
+class TForm1;
+
+class ShortcutPanel {
+public:
+    explicit ShortcutPanel(TForm1& form);
+    ~ShortcutPanel();
+
+    void MenuLocalShortcutsClick();
+    void EditShortcutChange();
+    void ButtonShortcutEnterClick();
+    void ButtonShortcutExitClick();
+
+    // Rows 128.. of the alphabet list: the used slots in slot order, then single blanks up
+    // to row 153. At start-up and after every change.
+    void writeShortcutRows();
+
+    QAction* MenuLocalShortcuts = nullptr;
+    QFrame* PanelLocalShortcut = nullptr;
+    QLabel* LabelLocalShortcut = nullptr;  // the title
+    QLabel* LabelShortcutWarning = nullptr;
+    QLineEdit* EditShortcut = nullptr;
+    QLabel* LabelShortcut = nullptr;
+    QLabel* LabelShortcutText = nullptr;
+    QLineEdit* EditShortcutText = nullptr;
+    ActionButtons actions;
+    QPushButton* ButtonShortcutEnter = nullptr;
+    QPushButton* ButtonShortcutExit = nullptr;
+    QLabel* LabelShortcutPlein = nullptr;
+
+private:
+    bool full() const;
+    void showFullLabel();
+
+    TForm1& f_;
+    QObject context_;  // of the connections made here: they end with this panel
+};
+
+}  // namespace kb
