@@ -10,6 +10,7 @@
 
 #include "audio/sound_card_panel.h"
 #include "audio/sound_dialogs.h"
+#include "keying/message_panel.h"
 #include "keying/port_panel.h"
 #include "modes/masked_text_panel.h"
 #include "modes/monitor_mode.h"
@@ -63,6 +64,7 @@ void SettingsBinding::apply() {
         f_.soundTables().setLevelGain(levelGain(f_.UpDownAmplitude->value()));
     }
     if (has("SHORTCUT=")) f_.shortcuts() = st.shortcuts;
+    f_.messages().applySettings(st, present_);
     if (has(MarkerLineKey)) {
         s.mask.startChar = st.maskStartChar;
         s.mask.endChar = st.maskEndChar;
@@ -105,6 +107,7 @@ void SettingsBinding::collect() {
     st.wordSpacingFactor = f_.timing().wordSpacingFactor();
     st.level = f_.UpDownAmplitude->value();
     st.shortcuts = f_.shortcuts();
+    f_.messages().collectSettings(st);
     f_.randomMode().collectSettings(st);
     st.maskStartChar = s.mask.startChar;
     st.maskEndChar = s.mask.endChar;

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-allowed='^(audio/(sound_card_panel|sound_dialogs|portaudio_wave_out|sound_devices|wave_out_notifier)|keying/port_panel)\.(h|cpp)$'
+allowed='^(audio/(sound_card_panel|sound_dialogs|portaudio_wave_out|sound_devices|wave_out_notifier)|keying/[a-z_]+_panel)\.(h|cpp)$'
 bad=0
 while IFS= read -r file; do
   [[ "$file" =~ $allowed ]] && continue

@@ -24,6 +24,7 @@
 #include "app/settings_binding.h"
 #include "audio/sound_dialogs.h"
 #include "keying/keyer.h"
+#include "keying/message_panel.h"
 #include "keying/port_panel.h"
 #include "modes/file_mode.h"
 #include "modes/masked_text_panel.h"
@@ -127,6 +128,7 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     monitor_ = std::make_unique<MonitorMode>(*this, devices.waveIn);
     maskedText_ = std::make_unique<MaskedTextPanel>(*this);
     record_ = std::make_unique<RecordPanel>(*this);
+    messages_ = std::make_unique<MessagePanel>(*this);
     soundCard_ = std::make_unique<SoundCardPanel>(*this, devices.devices);
     if (keyer_) {
         portPanel_ = std::make_unique<PortPanel>(*this, *keyer_);
@@ -289,6 +291,10 @@ void TForm1::addSidePanel(QWidget* panel, std::function<void()> close, bool devi
     panel->setParent(RightArea);
     panel->hide();
     RightArea->layout()->addWidget(panel);
+    registerSidePanel(panel, std::move(close), devicePanel);
+}
+
+void TForm1::registerSidePanel(QWidget* panel, std::function<void()> close, bool devicePanel) {
     sidePanels_.push_back({panel, std::move(close), devicePanel});
     panel->installEventFilter(this);
 }
@@ -465,6 +471,7 @@ void TForm1::applyLanguage() {
                                                     ? texts_->shared.replayTextCaption
                                                     : texts_->shared.resumeTextCaption));
     if (random_mode_) random_mode_->languageChanged();
+    if (messages_) messages_->languageChanged();
 }
 
 bool TForm1::closeOpenSidePanel(PanelCloser by) {

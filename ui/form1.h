@@ -44,6 +44,7 @@ class SettingsFileOps;
 class FileMode;
 class Mode;
 class MaskedTextPanel;
+class MessagePanel;
 class MonitorMode;
 class PlayControl;
 class QuizMode;
@@ -106,6 +107,7 @@ public:
     FileMode& fileMode() { return *file_; }
     MaskedTextPanel& maskedText() { return *maskedText_; }
     RecordPanel& recordPanel() { return *record_; }
+    MessagePanel& messages() { return *messages_; }
     TimingControls& timing() { return *timing_; }
     AppShell& shell() { return *shell_; }
     SettingsBinding& settingsBinding() { return *settings_; }
@@ -140,6 +142,8 @@ public:
     // exit button does (Stop, Quit, Escape and other panels close it through that).
     // A device panel is not closed by Stop and Quit.
     void addSidePanel(QWidget* panel, std::function<void()> close, bool devicePanel = false);
+    // The same for a panel that stays where it is (a dock that can be dragged out).
+    void registerSidePanel(QWidget* panel, std::function<void()> close, bool devicePanel = false);
 
     // --- Left column ---------------------------------------------------------------------
     QFrame* Panel1 = nullptr;
@@ -264,6 +268,7 @@ private:
     std::unique_ptr<FileMode> file_;
     std::unique_ptr<MaskedTextPanel> maskedText_;
     std::unique_ptr<RecordPanel> record_;
+    std::unique_ptr<MessagePanel> messages_;
     std::unique_ptr<AppShell> shell_;
     std::unique_ptr<SettingsBinding> settings_;
     std::unique_ptr<SoundCardPanel> soundCard_;
