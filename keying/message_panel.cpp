@@ -62,8 +62,8 @@ MessagePanel::MessagePanel(TForm1& form) : f_(form) {
     MenuLocalMessages->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F8));
     const QList<QAction*> tools = form.MenuOutils->actions();
     const auto lessons = tools.indexOf(form.findChild<QAction*>(QStringLiteral("MenuLocallesson")));
-    QAction* before = lessons >= 0 && lessons + 1 < tools.size() ? tools[lessons + 1]
-                                                                 : form.MenuOutilsQuit;
+    QAction* before =
+        lessons >= 0 && lessons + 1 < tools.size() ? tools[lessons + 1] : form.MenuOutilsQuit;
     form.MenuOutils->insertAction(before, MenuLocalMessages);
 
     PanelMsg = named(new QDockWidget(QStringLiteral("MESSAGES"), &form), "PanelMsg");

@@ -54,7 +54,7 @@ public:
     QDockWidget* PanelMsg = nullptr;
     QLabel* LabelPanelMsg = nullptr;
     QPushButton* ButtonCloseMsg = nullptr;
-    std::array<QLineEdit*, MessageCount> EditMsg{};      // EditMsg1..6
+    std::array<QLineEdit*, MessageCount> EditMsg{};     // EditMsg1..6
     std::array<QLabel*, MessageCount> StaticTextMsg{};  // StaticTextMsg1..6
 
 private:

@@ -94,8 +94,9 @@ TEST_F(MessagePanelTest, ThroughTheBoxOrDirectlyWithPttAndTheControlsBackAtTheEn
         start();
         setMemory(0, "te");
         form->Editcaractere->setText(QStringLiteral("old"));
-        QTest::mouseClick(c.label ? static_cast<QWidget*>(msg().StaticTextMsg[0]) : form->ButtonMsg[0],
-                          Qt::LeftButton);
+        QTest::mouseClick(
+            c.label ? static_cast<QWidget*>(msg().StaticTextMsg[0]) : form->ButtonMsg[0],
+            Qt::LeftButton);
         EXPECT_EQ(form->Editcaractere->text(), c.boxAfter);
         QWidget* focus = c.label ? static_cast<QWidget*>(msg().EditMsg[0]) : form->Editcaractere;
         EXPECT_TRUE(focus->hasFocus());
@@ -108,8 +109,9 @@ TEST_F(MessagePanelTest, ThroughTheBoxOrDirectlyWithPttAndTheControlsBackAtTheEn
         // The box's replay shows itself pressed; a direct send takes the button away.
         EXPECT_TRUE(c.label ? !form->ButtonReplayText->isEnabled()
                             : form->ButtonReplayText->isChecked());
-        for (QWidget* w : std::initializer_list<QWidget*>{form->RadioButtonFile, form->RadioButtonQuiz,
-                                                          form->ButtonPlayFile, form->ButtonMsg[2]}) {
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{form->RadioButtonFile, form->RadioButtonQuiz,
+                                             form->ButtonPlayFile, form->ButtonMsg[2]}) {
             EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
         }
         play().TimerTXDelayTimer();
@@ -187,8 +189,7 @@ TEST_F(MessagePanelTest, ThePanelOpensFromTheMenuItsKeyOrARightClickAndSendsNoth
              QTest::keyClick(form->Editcaractere, Qt::Key_F8,
                              Qt::ControlModifier | Qt::ShiftModifier);
          }},
-        {"right click", false,
-         [this] { QTest::mouseClick(form->ButtonMsg[3], Qt::RightButton); }}};
+        {"right click", false, [this] { QTest::mouseClick(form->ButtonMsg[3], Qt::RightButton); }}};
     start();
     EXPECT_EQ(form->ButtonMsg[0]->toolTip(), QStringLiteral("73 de N0CALL"));
     EXPECT_EQ(msg().PanelMsg->windowTitle(), QStringLiteral("   LOCAL MESSAGES"));
