@@ -192,6 +192,11 @@ TEST_F(MessagePanelTest, ThePanelOpensFromTheMenuItsKeyOrARightClickAndSendsNoth
         {"right click", false, [this] { QTest::mouseClick(form->ButtonMsg[3], Qt::RightButton); }}};
     start();
     EXPECT_EQ(form->ButtonMsg[0]->toolTip(), QStringLiteral("73 de N0CALL"));
+    const QList<QAction*> tools = form->MenuOutils->actions();
+    const auto at = tools.indexOf(msg().MenuLocalMessages);
+    ASSERT_GT(at, 0);
+    EXPECT_EQ(tools[at - 1]->objectName(), QStringLiteral("MenuLocallesson"));
+    EXPECT_TRUE(tools[at + 1]->isSeparator());
     EXPECT_EQ(msg().PanelMsg->windowTitle(), QStringLiteral("   LOCAL MESSAGES"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
