@@ -9,9 +9,7 @@ FileMode::FileMode(TForm1& form) : f_(form) {}
 
 FileMode::~FileMode() = default;
 
-bool FileMode::fileLoaded() const {
-    return false;
-}
+bool FileMode::fileLoaded() const { return false; }
 
 void FileMode::refreshFileButtons() {}
 
