@@ -11,6 +11,7 @@
 #include "audio/sound_card_panel.h"
 #include "audio/sound_dialogs.h"
 #include "keying/local_characters_panel.h"
+#include "keying/message_panel.h"
 #include "keying/port_panel.h"
 #include "modes/masked_text_panel.h"
 #include "modes/monitor_mode.h"
@@ -64,6 +65,7 @@ void SettingsBinding::apply() {
         f_.soundTables().setLevelGain(levelGain(f_.UpDownAmplitude->value()));
     }
     if (has("SHORTCUT=")) f_.shortcuts() = st.shortcuts;
+    f_.messages().applySettings(st, present_);
     if (has(MarkerLineKey)) {
         s.mask.startChar = st.maskStartChar;
         s.mask.endChar = st.maskEndChar;
@@ -107,6 +109,7 @@ void SettingsBinding::collect() {
     st.level = f_.UpDownAmplitude->value();
     st.shortcuts = f_.shortcuts();
     f_.localCharacters().collectSettings(st);
+    f_.messages().collectSettings(st);
     f_.randomMode().collectSettings(st);
     st.maskStartChar = s.mask.startChar;
     st.maskEndChar = s.mask.endChar;

@@ -25,6 +25,7 @@
 #include "audio/sound_dialogs.h"
 #include "keying/keyer.h"
 #include "keying/local_characters_panel.h"
+#include "keying/message_panel.h"
 #include "keying/port_panel.h"
 #include "keying/shortcut_panel.h"
 #include "modes/file_mode.h"
@@ -131,6 +132,7 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     record_ = std::make_unique<RecordPanel>(*this);
     localCharacters_ = std::make_unique<LocalCharactersPanel>(*this);
     shortcutPanel_ = std::make_unique<ShortcutPanel>(*this);
+    messages_ = std::make_unique<MessagePanel>(*this);
     soundCard_ = std::make_unique<SoundCardPanel>(*this, devices.devices);
     if (keyer_) {
         portPanel_ = std::make_unique<PortPanel>(*this, *keyer_);
@@ -293,6 +295,10 @@ void TForm1::addSidePanel(QWidget* panel, std::function<void()> close, bool devi
     panel->setParent(RightArea);
     panel->hide();
     RightArea->layout()->addWidget(panel);
+    registerSidePanel(panel, std::move(close), devicePanel);
+}
+
+void TForm1::registerSidePanel(QWidget* panel, std::function<void()> close, bool devicePanel) {
     sidePanels_.push_back({panel, std::move(close), devicePanel});
     panel->installEventFilter(this);
 }
@@ -471,6 +477,7 @@ void TForm1::applyLanguage() {
                                                     : texts_->shared.resumeTextCaption));
     if (random_mode_) random_mode_->languageChanged();
     if (lists_) lists_->writeLanguageRows(texts_->language);
+    if (messages_) messages_->languageChanged();
 }
 
 bool TForm1::closeOpenSidePanel(PanelCloser by) {

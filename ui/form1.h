@@ -44,6 +44,7 @@ class SettingsFileOps;
 class FileMode;
 class Mode;
 class MaskedTextPanel;
+class MessagePanel;
 class MonitorMode;
 class PlayControl;
 class QuizMode;
@@ -110,6 +111,7 @@ public:
     RecordPanel& recordPanel() { return *record_; }
     LocalCharactersPanel& localCharacters() { return *localCharacters_; }
     ShortcutPanel& shortcutPanel() { return *shortcutPanel_; }
+    MessagePanel& messages() { return *messages_; }
     TimingControls& timing() { return *timing_; }
     AppShell& shell() { return *shell_; }
     SettingsBinding& settingsBinding() { return *settings_; }
@@ -144,6 +146,8 @@ public:
     // exit button does (Stop, Quit, Escape and other panels close it through that).
     // A device panel is not closed by Stop and Quit.
     void addSidePanel(QWidget* panel, std::function<void()> close, bool devicePanel = false);
+    // The same for a panel that stays where it is (a dock that can be dragged out).
+    void registerSidePanel(QWidget* panel, std::function<void()> close, bool devicePanel = false);
 
     // --- Left column ---------------------------------------------------------------------
     QFrame* Panel1 = nullptr;
@@ -270,6 +274,7 @@ private:
     std::unique_ptr<RecordPanel> record_;
     std::unique_ptr<LocalCharactersPanel> localCharacters_;
     std::unique_ptr<ShortcutPanel> shortcutPanel_;
+    std::unique_ptr<MessagePanel> messages_;
     std::unique_ptr<AppShell> shell_;
     std::unique_ptr<SettingsBinding> settings_;
     std::unique_ptr<SoundCardPanel> soundCard_;

@@ -135,6 +135,8 @@ constexpr CaptionEntry kEnglishCaptions[] = {
     {"LabelCaractereLesson", P::Caption, "Input 50 characters maximum and enter"},
     {"ButtonLocalLessonEnter", P::Caption, "Enter"},
     {"ButtonLocalLessonExit", P::Caption, "Exit"},
+    {"MenuLocalMessages", P::Caption, "Local messages"},
+    {"LabelPanelMsg", P::Caption, "   LOCAL MESSAGES"},
     {"MenuSaveTextWave", P::Caption, "Record Textbox as &Wave File"},
     {"MenuRecordMemoRandom", P::Caption, "&Record MemoRandom as Wave File"},
     {"LabelTextRecord", P::Caption, "RECORDING AS WAVE FILE"},
