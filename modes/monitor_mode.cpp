@@ -3,7 +3,6 @@
 #include <portaudio.h>
 #include <QAction>
 #include <QCheckBox>
-#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,6 +12,8 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
+#include <string>
+#include <vector>
 
 #include "audio/portaudio_error_text.h"
 #include "core/cp1252.h"
@@ -21,6 +22,7 @@
 #include "modes/quiz_mode.h"
 #include "modes/random_mode.h"
 #include "ui/form1.h"
+#include "ui/text_save.h"
 #include "ui/typed_text_edit.h"
 #include "ui/ui_services.h"
 #include "ui/widgets.h"
@@ -344,17 +346,11 @@ void MonitorMode::MenuSaveMonitoringClick() {
     QStringList lines = text.split(QLatin1Char('\n'));
     // A memo ending in a line break holds no empty line after it.
     if (lines.size() > 1 && lines.back().isEmpty()) lines.removeLast();
-    std::string bytes;
-    for (const QString& line : lines) {
-        bytes += utf8ToCp1252(line.toStdString());
-        bytes += "\r\n";
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-            static_cast<qint64>(bytes.size()) ||
-        !file.flush()) {
-        f_.ui().error(&f_, QStringLiteral("%1\n%2").arg(path, file.errorString()));
+    std::vector<std::string> bytes;
+    for (const QString& line : lines) bytes.push_back(utf8ToCp1252(line.toStdString()));
+    QString error;
+    if (!writeCrLfTextFile(path, bytes, error)) {
+        f_.ui().error(&f_, QStringLiteral("%1\n%2").arg(path, error));
     }
 }
 

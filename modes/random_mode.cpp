@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QFile>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,7 +17,9 @@
 #include <QTextCursor>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "audio/sound_dialogs.h"
 #include "core/cp1252.h"
@@ -27,6 +28,7 @@
 #include "modes/quiz_mode.h"
 #include "modes/typed_text.h"
 #include "ui/form1.h"
+#include "ui/text_save.h"
 #include "ui/timing_controls.h"
 #include "ui/typed_text_edit.h"
 #include "ui/ui_services.h"
@@ -390,17 +392,13 @@ void RandomMode::SaveMemoRandom1Click() {
     const QString path =
         f_.ui().saveFileName(&f_, QStringLiteral("Random1.cwp"), QString::fromLatin1(SaveFilter));
     if (path.isEmpty()) return;
-    std::string bytes;
+    std::vector<std::string> lines;
     for (QTextBlock b = MemoRandom->document()->firstBlock(); b.isValid(); b = b.next()) {
-        bytes += toCp1252(b.text());
-        bytes += "\r\n";
+        lines.push_back(toCp1252(b.text()));
     }
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-            static_cast<qint64>(bytes.size()) ||
-        !file.flush()) {
-        f_.ui().error(&f_, QStringLiteral("%1\n%2").arg(path, file.errorString()));
+    QString error;
+    if (!writeCrLfTextFile(path, lines, error)) {
+        f_.ui().error(&f_, QStringLiteral("%1\n%2").arg(path, error));
         return;
     }
     f_.state().currentFileName = path.toStdString();
