@@ -4,8 +4,7 @@
 
 namespace kb {
 
-bool writeCrLfTextFile(const QString& path, const std::vector<std::string>& lines,
-                       QString& error) {
+bool writeCrLfTextFile(const QString& path, const std::vector<std::string>& lines, QString& error) {
     std::string bytes;
     for (const std::string& line : lines) {
         bytes += line;

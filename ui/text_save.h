@@ -11,7 +11,6 @@ namespace kb {
 
 // The lines (already Windows-1252) to `path`. On failure false, with the reason in `error`
 // and the file at `path` as it was.
-bool writeCrLfTextFile(const QString& path, const std::vector<std::string>& lines,
-                       QString& error);
+bool writeCrLfTextFile(const QString& path, const std::vector<std::string>& lines, QString& error);
 
 }  // namespace kb

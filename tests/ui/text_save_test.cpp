@@ -22,9 +22,17 @@ TEST(TextFile, WritesWholeCrLfFilesOrLeavesTheOldOneAlone) {
         std::vector<std::string> entries;
     };
     const Case cases[] = {
-        {"new", nullptr, "memo.txt", {"cq de f6", "", "\xe9t\xe9"}, "cq de f6\r\n\r\n\xe9t\xe9\r\n",
+        {"new",
+         nullptr,
+         "memo.txt",
+         {"cq de f6", "", "\xe9t\xe9"},
+         "cq de f6\r\n\r\n\xe9t\xe9\r\n",
          {"memo.txt"}},
-        {"a longer file replaced", "old old old old\r\n", "memo.txt", {"73"}, "73\r\n",
+        {"a longer file replaced",
+         "old old old old\r\n",
+         "memo.txt",
+         {"73"},
+         "73\r\n",
          {"memo.txt"}},
         {"no lines", "73\r\n", "memo.txt", {}, "", {"memo.txt"}},
         {"a folder in the way", "/", "memo.txt", {"73"}, nullptr, {"memo.txt"}},
@@ -39,8 +47,7 @@ TEST(TextFile, WritesWholeCrLfFilesOrLeavesTheOldOneAlone) {
         else if (c.before) std::ofstream(path, std::ios::binary) << before;
 
         QString error;
-        const bool ok =
-            writeCrLfTextFile(QString::fromStdString(path.string()), c.lines, error);
+        const bool ok = writeCrLfTextFile(QString::fromStdString(path.string()), c.lines, error);
         EXPECT_EQ(ok, c.after != nullptr);
         EXPECT_EQ(error.isEmpty(), ok) << error.toStdString();
         if (before == "/") {
