@@ -88,13 +88,6 @@ std::string cp1252Of(const QString& text) {
     return out;
 }
 
-// The file view takes the focus in file mode once it exists.
-void focusAfterExit(TForm1& f) {
-    if (f.typed().replayOn() || (!f.fileMode().playing() && !f.randomMode().runOn())) {
-        f.Editcaractere->setFocus();
-    }
-}
-
 ActionButtons::ActionButtons(QWidget* parent, const char* group, const char* create,
                              const char* remove, const char* modify)
     : box(named(new QGroupBox(parent), group)),
@@ -335,7 +328,7 @@ void LocalCharactersPanel::ButtonLocalCaractereExitClick() {
     EditLocalComment->clear();
     actions.uncheckAll();
     PanelLocalCharacters->hide();
-    focusAfterExit(f_);
+    f_.focusAfterSidePanel();
 }
 
 bool LocalCharactersPanel::isLocalCharacter(unsigned char c) const {

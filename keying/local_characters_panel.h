@@ -48,9 +48,6 @@ bool isStandardCharacter(unsigned char c);
 // The Windows-1252 form of a widget text; what has no such form is dropped, so what the
 // list shows is what keybird.dat keeps.
 std::string cp1252Of(const QString& text);
-// Where an editor's Exit leaves the focus: the typed-text box unless a file or a random
-// run plays.
-void focusAfterExit(TForm1& form);
 
 class LocalCharactersPanel {
 public:

@@ -194,14 +194,7 @@ void MessagePanel::MenuLocalMessagesClick() {
 void MessagePanel::ButtonCloseMsgClick() {
     PanelMsg->hide();
     f_.quiz().setOkEnabled(true);
-    if (f_.RadioButtonFile->isChecked()) {
-        // The file view is the file mode's; it is found by name.
-        if (auto* fileText = f_.findChild<QWidget*>(QStringLiteral("FileEdit"))) {
-            fileText->setFocus();
-        }
-    } else if (!f_.randomMode().runOn()) {
-        f_.Editcaractere->setFocus();
-    }
+    f_.focusAfterSidePanel();
 }
 
 void MessagePanel::PanelMsgStartDock() {

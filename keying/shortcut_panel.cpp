@@ -204,7 +204,7 @@ void ShortcutPanel::ButtonShortcutExitClick() {
     EditShortcutText->clear();
     actions.uncheckAll();
     PanelLocalShortcut->hide();
-    focusAfterExit(f_);
+    f_.focusAfterSidePanel();
 }
 
 void ShortcutPanel::writeShortcutRows() {

@@ -148,15 +148,7 @@ void LessonPanel::ButtonLocalLessonEnterClick() {
 
 void LessonPanel::ButtonLocalLessonExitClick() {
     PanelLocalLesson->hide();
-    // The typed text when it replays, the file box while a file plays; during a random
-    // run the focus stays where it is.
-    if (f_.typed().replayOn()) {
-        f_.Editcaractere->setFocus();
-    } else if (f_.fileMode().fileModeOn()) {
-        f_.fileMode().FileEdit->setFocus();
-    } else if (!random_.runOn()) {
-        f_.Editcaractere->setFocus();
-    }
+    f_.focusAfterSidePanel();
 }
 
 }  // namespace kb

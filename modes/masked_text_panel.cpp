@@ -115,15 +115,7 @@ void MaskedTextPanel::MenuMaskedtextClick() {
 
 void MaskedTextPanel::close() {
     PanelMaskedText->hide();
-    // The typed text when it replays, the file box while a file plays; during a random
-    // run the focus stays where it is.
-    if (f_.typed().replayOn()) {
-        f_.Editcaractere->setFocus();
-    } else if (f_.fileMode().fileModeOn()) {
-        f_.fileMode().FileEdit->setFocus();
-    } else if (!f_.randomMode().playing()) {
-        f_.Editcaractere->setFocus();
-    }
+    f_.focusAfterSidePanel();
 }
 
 void MaskedTextPanel::ButtonMaskedTextCancelClick() {

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -503,6 +504,16 @@ void TForm1::showModeView(QWidget* view) {
         if (w != view && !sidePanel) w->hide();
     }
     view->show();
+}
+
+void TForm1::focusAfterSidePanel() {
+    if (typed_->replayOn()) {
+        Editcaractere->setFocus();
+    } else if (file_->fileModeOn()) {
+        file_->FileEdit->setFocus();
+    } else if (!random_mode_->runOn()) {
+        Editcaractere->setFocus();
+    }
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -145,6 +145,10 @@ public:
     // Places a side panel over the lower right-hand area, hidden; `close` is what its own
     // exit button does (Stop, Quit, Escape and other panels close it through that).
     // A device panel is not closed by Stop and Quit.
+    // Where the focus goes when a side panel closes: the typed text when it replays, the
+    // file box while a file plays, the typed text when nothing plays; during a random run
+    // it stays where it is.
+    void focusAfterSidePanel();
     void addSidePanel(QWidget* panel, std::function<void()> close, bool devicePanel = false);
     // The same for a panel that stays where it is (a dock that can be dragged out).
     void registerSidePanel(QWidget* panel, std::function<void()> close, bool devicePanel = false);
