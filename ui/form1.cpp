@@ -152,6 +152,7 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     FormNote = new TFormNote(*this);
 
     wire();
+    orderToolsMenu();
 
     // The window starts at its classic 646 x 490, grown to whatever the fonts need.
     const QSize classic(646, 490);
@@ -417,6 +418,45 @@ void TForm1::wire() {
     connect(MenuNoisesettings, &QAction::triggered, this,
             [this, showDialog] { showDialog(FormNoise); });
     connect(MenuQSBsetting, &QAction::triggered, this, [this, showDialog] { showDialog(FormQSB); });
+}
+
+// Each controller adds its own Tools items as it is built, so the menu is put into its
+// classic order once they all exist: users find the items where they always were.
+void TForm1::orderToolsMenu() {
+    static constexpr const char* Order[] = {"ClearMemoRandom",
+                                            "SaveMemoRandom1",
+                                            "MenuRecordMemoRandom",
+                                            "MenuQuickRandom",
+                                            "-",
+                                            "MenuSaveTextWave",
+                                            "-",
+                                            "MenuSaveMonitoring",
+                                            "MenuClearMonitoring",
+                                            "-",
+                                            "MenuLocalCharacters",
+                                            "MenuLocalShortcuts",
+                                            "MenuLocallesson",
+                                            "MenuLocalMessages",
+                                            "-",
+                                            "MenuOutilsQuit"};
+    const QList<QAction*> before = MenuOutils->actions();
+    for (QAction* a : before) {
+        MenuOutils->removeAction(a);
+        if (a->isSeparator() && a->parent() == MenuOutils) a->deleteLater();
+    }
+    for (const char* name : Order) {
+        if (name[0] == '-') {
+            MenuOutils->addSeparator();
+        } else if (auto* a = findChild<QAction*>(QString::fromLatin1(name))) {
+            MenuOutils->addAction(a);
+        }
+    }
+    // An item the list does not know yet still appears, above Quit.
+    for (QAction* a : before) {
+        if (!a->isSeparator() && !MenuOutils->actions().contains(a)) {
+            MenuOutils->insertAction(MenuOutilsQuit, a);
+        }
+    }
 }
 
 void TForm1::showStop(bool stop) {

@@ -240,6 +240,7 @@ private:
     void buildRightArea();
     void buildMenus();
     void wire();
+    void orderToolsMenu();
 
     MainState state_;
     MorseTable morse_;

@@ -59,6 +59,16 @@ TEST_F(MainWindowTest, StartsWithTheClassicStateAndCaption) {
     EXPECT_EQ(form->findChild<QSpinBox*>(QStringLiteral("SpinEditEspace")),
               timing().SpinEditEspace);
     EXPECT_EQ(form->findChild<QTimer*>(QStringLiteral("Timer1")), play().Timer1);
+    // The Tools items in their classic order, whichever controller made them.
+    QStringList tools;
+    for (const QAction* a : form->MenuOutils->actions()) {
+        tools << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
+    }
+    EXPECT_EQ(tools.join(QLatin1Char(' ')).toStdString(),
+              "ClearMemoRandom SaveMemoRandom1 MenuRecordMemoRandom MenuQuickRandom - "
+              "MenuSaveTextWave - MenuSaveMonitoring MenuClearMonitoring - "
+              "MenuLocalCharacters MenuLocalShortcuts MenuLocallesson MenuLocalMessages - "
+              "MenuOutilsQuit");
 }
 
 TEST_F(MainWindowTest, SpeedAndSpacingChangesTakeEffectAtTheNextCharacter) {
