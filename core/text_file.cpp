@@ -1,6 +1,9 @@
 #include "core/text_file.h"
 
+#include <iconv.h>
+
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "core/cp1252.h"
@@ -78,6 +81,50 @@ std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
 }
 
 // --- RTF -------------------------------------------------------------------------------------
+
+// The Windows ANSI code pages a document may name in \ansicpg besides 1252, which the
+// core decodes itself; any other page reads as 1252.
+constexpr int AnsiCodePages[] = {874, 1250, 1251, 1253, 1254, 1255, 1256, 1257, 1258};
+using HighHalf = std::array<char32_t, 128>;  // what the bytes 0x80..0xFF stand for
+
+// A code page's upper half through glibc's iconv, one byte at a time; a byte the page
+// leaves unassigned (or a page iconv lacks) gives U+FFFD.
+HighHalf decodeHighHalf(int codePage) {
+    HighHalf half;
+    half.fill(0xFFFD);
+    std::string name = "CP";
+    name += std::to_string(codePage);
+    const iconv_t cd = iconv_open("UTF-32LE", name.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) return half;
+    for (std::size_t b = 0; b < half.size(); ++b) {
+        char in = static_cast<char>(0x80 + b);
+        unsigned char out[16] = {};
+        char* inPtr = &in;
+        char* outPtr = reinterpret_cast<char*>(out);
+        std::size_t inLeft = 1, outLeft = sizeof out;
+        // The flush gives the letter that 1255 and 1258 hold back for a combining mark.
+        const bool ok = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != std::size_t(-1) &&
+                        iconv(cd, nullptr, nullptr, &outPtr, &outLeft) != std::size_t(-1);
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (ok && outLeft == sizeof out - 4) {
+            half[b] = out[0] | out[1] << 8 | out[2] << 16 | static_cast<char32_t>(out[3]) << 24;
+        }
+    }
+    iconv_close(cd);
+    return half;
+}
+
+// The decoded upper half of a page, or null for 1252 and the pages not listed. Built once
+// per process, on the first document that names another page.
+const HighHalf* highHalfOf(long long codePage) {
+    static const auto tables = [] {
+        std::array<HighHalf, std::size(AnsiCodePages)> t;
+        for (std::size_t i = 0; i < t.size(); ++i) t[i] = decodeHighHalf(AnsiCodePages[i]);
+        return t;
+    }();
+    const auto* it = std::find(std::begin(AnsiCodePages), std::end(AnsiCodePages), codePage);
+    return it == std::end(AnsiCodePages) ? nullptr : &tables[it - std::begin(AnsiCodePages)];
+}
 
 // Destinations whose text is not the document's.
 constexpr std::string_view SkippedDestinations[] = {
@@ -217,7 +264,7 @@ private:
 
     void byteCharacter(unsigned char b) {
         if (takeFallback()) return;
-        put(cp1252ToUnicode(b));
+        put(b >= 0x80 && codePage_ ? (*codePage_)[b - 0x80] : cp1252ToUnicode(b));
     }
 
     static int hexValue(char c) {
@@ -311,6 +358,7 @@ private:
             pendingSkip_ = groups_.back().unicodeSkip;
             return;
         }
+        if (word == "ansicpg") codePage_ = hasParam ? highHalfOf(param) : nullptr;
         if (word == "uc" && hasParam) {
             if (overflow_ == 0)
                 groups_.back().unicodeSkip = static_cast<int>(std::clamp(param, 0LL, 16LL));
@@ -338,6 +386,7 @@ private:
     std::size_t overflow_ = 0;
     int pendingSkip_ = 0;
     char32_t high_ = 0;  // a high surrogate waiting for its low half
+    const HighHalf* codePage_ = nullptr;  // \ansicpg's page; null for 1252
     bool opened_ = false;
     std::string out_;
 };

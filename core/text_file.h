@@ -31,8 +31,8 @@ TextFileResult readTextFile(std::string_view bytes);
 std::string textFileRefusal(TextFileResult::Status status);
 
 // The plain text of an RTF document (UTF-8, "\n" line breaks): groups, control words and
-// symbols, \par \line \tab, \'hh in the document's code page (\ansicpg, 1252 when absent
-// or unknown), \uN with its \ucN fallback count, and the destinations that hold no text
+// symbols, \par \line \tab, \'hh and 8-bit bytes in the document's code page (\ansicpg:
+// 874 and 1250..1258 through iconv, 1252 when absent or another), \uN with its \ucN fallback count, and the destinations that hold no text
 // (font and colour tables, style sheet, info, pictures, headers, footers, {\*...}) left
 // out. Malformed input (unbalanced braces, cut escapes, deep nesting) gives what could be
 // read; it never fails. Linear in the input, constant stack.

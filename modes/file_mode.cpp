@@ -216,7 +216,7 @@ void FileMode::showPanel() {
     f_.randomMode().setQuickRandomEnabled(false);
     f_.randomMode().clearPlayRequested();
     f_.quiz().TimerQuiz->stop();
-    PanelPathFile->setText(QString::fromStdString(f_.state().currentFileName));
+    PanelPathFile->setText(loadedPath_);
 }
 
 void FileMode::RadioButtonFileClick() {
@@ -248,8 +248,11 @@ void FileMode::RadioButtonFileClick() {
         refreshFileButtons();
         return;
     }
+    // CurrentFileName also follows memo saves and refused files: the panel keeps its own.
+    loadedPath_ = path;
     uncheck(f_.RadioButtonFile);
     FileEdit->setReadOnly(false);
+    // Shown whether or not it was before: a first file would otherwise never appear.
     showPanel();
     f_.ButtonReplayText->setEnabled(!f_.Editcaractere->text().isEmpty());
     refreshFileButtons();
@@ -302,10 +305,14 @@ void FileMode::ButtonPlayFileClick() {
         f_.ButtonPlayFile->setChecked(true);
         return;
     }
+    // Typed characters still queued would be lost or played as the file's: they go first.
+    if (f_.play().engine().busy()) {
+        f_.ButtonPlayFile->setChecked(false);
+        return;
+    }
     std::string& pending = f_.play().engine().pendingText();
     fileText_ = fileTextToPlay(boxText());
     if (fileText_.empty()) {
-        pending.clear();
         f_.ButtonPlayFile->setChecked(false);
         return;
     }
@@ -313,6 +320,8 @@ void FileMode::ButtonPlayFileClick() {
     f_.fading().startRun(f_.random(), f_.UpDownVitesse->value());
     FileEdit->setReadOnly(true);
     pending += fileText_;
+    // Typing the start delimiter outside a file must not silence the file's beginning.
+    f_.state().mask.active = false;
     if (f_.MenuContinuous->menuAction()->isChecked()) pending += ' ';
     fileResumeText_.clear();
     filePosition_ = 0;
@@ -322,12 +331,13 @@ void FileMode::ButtonPlayFileClick() {
 }
 
 void FileMode::ButtonContinueFileClick() {
-    if (fileModeOn_ || fileResumeText_.empty()) {
+    if (fileModeOn_ || fileResumeText_.empty() || f_.play().engine().busy()) {
         f_.ButtonContinueFile->setChecked(fileModeOn_);
         return;
     }
-    // The highlight goes on from where Stop left it.
+    // The highlight and the masked stretch go on from where Stop left them.
     f_.play().engine().pendingText() = std::exchange(fileResumeText_, {});
+    f_.state().mask.active = resumeMaskActive_;
     FileEdit->setReadOnly(true);
     showSelection();
     startPlaying(f_.ButtonContinueFile);
@@ -446,7 +456,9 @@ void FileMode::normalEnd() {
 }
 
 void FileMode::stopped(const std::optional<std::string>& unplayed) {
-    if (fileModeOn_ && unplayed) fileResumeText_ = *unplayed;
+    if (!fileModeOn_ || !unplayed) return;
+    fileResumeText_ = *unplayed;
+    resumeMaskActive_ = f_.state().mask.active;
 }
 
 // --- Hide / Show, Escape -----------------------------------------------------------------------

@@ -8,13 +8,14 @@
 #include <optional>
 #include <string>
 
+#include <QString>
+
 #include "modes/mode.h"
 
 class QFrame;
 class QLabel;
 class QPushButton;
 class QRadioButton;
-class QString;
 class QTextEdit;
 class QToolButton;
 
@@ -105,6 +106,8 @@ private:
     int filePosition_ = 0;        // FilePosition, in the box's positions
     int lastStep_ = 1;            // positions the last highlight step took
     std::string fileResumeText_;  // FileResumeText
+    bool resumeMaskActive_ = false;  // MaskActive as Stop left it, for Resume
+    QString loadedPath_;             // the path of the file the box holds
     int highlightSkew_ = 0;       // HighlightSkew
     bool hidden_ = false;
     QRadioButton* previousRadio_ = nullptr;  // the mode chosen before File was clicked

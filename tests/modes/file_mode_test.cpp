@@ -77,7 +77,7 @@ struct HighlightCase {
     const char* name;
     std::string bytes;
     bool hidden;
-    bool masked;  // "[" .. "]" delimit the silent stretches
+    int masked;  // 1: "[" .. "]" delimit the silent stretches; 2: and typing left one open
     std::vector<int> positions, skews, selections;
     std::vector<std::string> heard;
 };
@@ -86,7 +86,7 @@ class FileHighlight : public FileModeTest, public testing::WithParamInterface<Hi
 
 TEST_P(FileHighlight, FollowsEveryCharacterTheEngineTakes) {
     const HighlightCase& c = GetParam();
-    if (c.masked) form->state().mask = MaskState{'[', ']', false};
+    if (c.masked) form->state().mask = MaskState{'[', ']', c.masked == 2};
     open(c.bytes);
     probe = std::make_unique<HighlightProbe>(file());
     play().addMode(*probe);
@@ -139,6 +139,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, FileHighlight,
                                            {1, 2, 3, 4, 5},
                                            {0, 0, 0, 0, 0},
                                            {1, 2, 3, 4, 5},
+                                           {".", "."}},
+                             HighlightCase{"MaskLeftOpenByTypingEndsAtPlay",
+                                           "E[T]E",
+                                           false,
+                                           2,
+                                           {1, 2, 3, 4, 5},
+                                           {0, 0, 0, 0, 0},
+                                           {1, 2, 3, 4, 5},
                                            {".", "."}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -163,6 +171,7 @@ TEST_F(FileModeTest, StopDuringTheFourthCharacterThenResumeGoesOnWithTheFifth) {
     file().ButtonHideFile->click();
     EXPECT_EQ(file().FileEdit->textCursor().selectedText(), QStringLiteral("EETT"));
 
+    form->state().mask.active = true;  // as typing a start delimiter would leave it
     form->ButtonContinueFile->click();
     EXPECT_EQ(file().filePosition(), 5);
     wave->completeAll();
@@ -173,7 +182,8 @@ TEST_F(FileModeTest, StopDuringTheFourthCharacterThenResumeGoesOnWithTheFifth) {
 
 struct ButtonsCase {
     const char* name;
-    int state;  // 0 no file, 1 loaded, 2 stopped with a rest, 3 stopped at the last character
+    int state;  // 0 no file, 1 loaded, 2 stopped with a rest, 3 stopped at the last character,
+                // 4 Play pressed while typed characters wait
     Buttons expected;
 };
 
@@ -182,7 +192,13 @@ class FileButtons : public FileModeTest, public testing::WithParamInterface<Butt
 TEST_P(FileButtons, FollowTheThreeWayRuleAfterARunAndWhenTheQuizIsChosen) {
     const ButtonsCase& c = GetParam();
     if (c.state > 0) open(c.state == 3 ? "E" : "EEE");
-    if (c.state >= 2) {
+    if (c.state == 4) {
+        type("ab");
+        form->ButtonPlayFile->click();
+        EXPECT_EQ(pending(), "b") << "refused: the typed character still waits";
+        wave->completeAll();
+    }
+    if (c.state == 2 || c.state == 3) {
         form->ButtonPlayFile->click();
         form->ButtonStop->click();
         wave->completeAll();
@@ -197,7 +213,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, FileButtons,
                                          ButtonsCase{"Loaded", 1, {true, true, false, false}},
                                          ButtonsCase{"Stopped", 2, {false, false, true, true}},
                                          ButtonsCase{
-                                             "StoppedOnTheLast", 3, {true, true, false, false}}),
+                                             "StoppedOnTheLast", 3, {true, true, false, false}},
+                                         ButtonsCase{"PlayWhileTyping", 4, {true, true, false, false}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 struct OpenCase {
@@ -234,6 +251,8 @@ TEST_P(FileOpen, LoadsOrKeepsWhatWasThere) {
         EXPECT_TRUE(ui.errors[0].startsWith(QStringLiteral("Can't open the file !")));
     }
     if (c.panelShown) {
+        ui.openAnswer.clear();
+        form->RadioButtonFile->click();  // the panel shown afresh
         // A cancelled or refused file leaves the path of the file still shown.
         const bool kept = c.answer.empty() || c.errors > 0;
         EXPECT_TRUE(file().PanelPathFile->text().endsWith(
