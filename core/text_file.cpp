@@ -385,7 +385,7 @@ private:
     std::vector<GroupState> groups_;
     std::size_t overflow_ = 0;
     int pendingSkip_ = 0;
-    char32_t high_ = 0;  // a high surrogate waiting for its low half
+    char32_t high_ = 0;                   // a high surrogate waiting for its low half
     const HighHalf* codePage_ = nullptr;  // \ansicpg's page; null for 1252
     bool opened_ = false;
     std::string out_;

@@ -32,10 +32,11 @@ std::string textFileRefusal(TextFileResult::Status status);
 
 // The plain text of an RTF document (UTF-8, "\n" line breaks): groups, control words and
 // symbols, \par \line \tab, \'hh and 8-bit bytes in the document's code page (\ansicpg:
-// 874 and 1250..1258 through iconv, 1252 when absent or another), \uN with its \ucN fallback count, and the destinations that hold no text
-// (font and colour tables, style sheet, info, pictures, headers, footers, {\*...}) left
-// out. Malformed input (unbalanced braces, cut escapes, deep nesting) gives what could be
-// read; it never fails. Linear in the input, constant stack.
+// 874 and 1250..1258 through iconv, 1252 when absent or another), \uN with its \ucN
+// fallback count, and the destinations that hold no text (font and colour tables, style
+// sheet, info, pictures, headers, footers, {\*...}) left out. Malformed input (unbalanced
+// braces, cut escapes, deep nesting) gives what could be read; it never fails. Linear in
+// the input, constant stack.
 std::string extractRtfText(std::string_view rtf);
 
 // What playing the box's text queues: Windows-1252, lines joined by CR LF.

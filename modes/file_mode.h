@@ -101,14 +101,14 @@ private:
     void restorePreviousRadio();
 
     TForm1& f_;
-    bool fileModeOn_ = false;     // FileModeOn
-    std::string fileText_;        // FileText
-    int filePosition_ = 0;        // FilePosition, in the box's positions
-    int lastStep_ = 1;            // positions the last highlight step took
-    std::string fileResumeText_;  // FileResumeText
+    bool fileModeOn_ = false;        // FileModeOn
+    std::string fileText_;           // FileText
+    int filePosition_ = 0;           // FilePosition, in the box's positions
+    int lastStep_ = 1;               // positions the last highlight step took
+    std::string fileResumeText_;     // FileResumeText
     bool resumeMaskActive_ = false;  // MaskActive as Stop left it, for Resume
     QString loadedPath_;             // the path of the file the box holds
-    int highlightSkew_ = 0;       // HighlightSkew
+    int highlightSkew_ = 0;          // HighlightSkew
     bool hidden_ = false;
     QRadioButton* previousRadio_ = nullptr;  // the mode chosen before File was clicked
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -41,7 +41,8 @@ const ReadCase kReadCases[] = {
      Status::Ok, "Hello\nWorld"},
     {"RtfEscapesInTheCodePage", "{\\rtf1 caf\\'e9 \\'80\\tab x\\line y\\~z}", Status::Ok,
      "caf\xC3\xA9 \xE2\x82\xAC\tx\ny\xC2\xA0z"},
-    {"RtfAnsiCodePage", "{\\rtf1\\ansi\\ansicpg1251 \\'cc\\'e8\\'f0}", Status::Ok, "\xD0\x9C\xD0\xB8\xD1\x80"},
+    {"RtfAnsiCodePage", "{\\rtf1\\ansi\\ansicpg1251 \\'cc\\'e8\\'f0}", Status::Ok,
+     "\xD0\x9C\xD0\xB8\xD1\x80"},
     {"RtfUnicodeWithFallback", "{\\rtf1\\uc2 a\\u233\\'3f\\'3fb\\uc0 \\u8364 c}", Status::Ok,
      "a\xC3\xA9"
      "b\xE2\x82\xAC"

@@ -208,14 +208,14 @@ TEST_P(FileButtons, FollowTheThreeWayRuleAfterARunAndWhenTheQuizIsChosen) {
     EXPECT_EQ(buttons(), c.expected) << "quiz chosen";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, FileButtons,
-                         testing::Values(ButtonsCase{"NoFile", 0, {true, false, false, false}},
-                                         ButtonsCase{"Loaded", 1, {true, true, false, false}},
-                                         ButtonsCase{"Stopped", 2, {false, false, true, true}},
-                                         ButtonsCase{
-                                             "StoppedOnTheLast", 3, {true, true, false, false}},
-                                         ButtonsCase{"PlayWhileTyping", 4, {true, true, false, false}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FileButtons,
+    testing::Values(ButtonsCase{"NoFile", 0, {true, false, false, false}},
+                    ButtonsCase{"Loaded", 1, {true, true, false, false}},
+                    ButtonsCase{"Stopped", 2, {false, false, true, true}},
+                    ButtonsCase{"StoppedOnTheLast", 3, {true, true, false, false}},
+                    ButtonsCase{"PlayWhileTyping", 4, {true, true, false, false}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct OpenCase {
     const char* name;
