@@ -25,8 +25,9 @@ namespace kb {
 
 namespace {
 
-// A read-only list that hands the release of a mouse button and its key presses to its
-// controller; the alphabet list also lays its rows out in pages side by side.
+// A read-only list, selected with the left button only, that hands the release of a mouse
+// button and its key presses to its controller; the alphabet list also lays its rows out
+// in pages side by side.
 class ReferenceListBox final : public QListWidget {
 public:
     ReferenceListBox(QWidget* parent, bool paged) : QListWidget(parent), paged_(paged) {
@@ -57,8 +58,16 @@ public:
     }
 
 protected:
+    // Only the left button selects: a right or middle press would otherwise move the
+    // selection, and a later Enter in the typed-text box would play that row instead.
+    void mousePressEvent(QMouseEvent* e) override {
+        if (e->button() == Qt::LeftButton) QListWidget::mousePressEvent(e);
+    }
+    void mouseDoubleClickEvent(QMouseEvent* e) override {
+        if (e->button() == Qt::LeftButton) QListWidget::mouseDoubleClickEvent(e);
+    }
     void mouseReleaseEvent(QMouseEvent* e) override {
-        QListWidget::mouseReleaseEvent(e);
+        if (e->button() == Qt::LeftButton) QListWidget::mouseReleaseEvent(e);
         if (mouseUp) mouseUp(e->button());
     }
     void keyPressEvent(QKeyEvent* e) override {
