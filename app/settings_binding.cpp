@@ -10,9 +10,11 @@
 
 #include "audio/sound_card_panel.h"
 #include "audio/sound_dialogs.h"
+#include "core/cp1252.h"
 #include "keying/local_characters_panel.h"
 #include "keying/message_panel.h"
 #include "keying/port_panel.h"
+#include "keying/shortcut_panel.h"
 #include "modes/masked_text_panel.h"
 #include "modes/monitor_mode.h"
 #include "modes/quiz_mode.h"
@@ -74,6 +76,12 @@ void SettingsBinding::apply() {
     if (has("DELAY=")) f_.quiz().setDelayPosition(st.delayPosition);
     if (has("QUIZ_COUNT=")) f_.quiz().SpinEditQuizNumber->setValue(st.quizCount);
     f_.localCharacters().applySettings(st);
+    // Checked against the local characters just read: a key that has become one is sounded.
+    if (const std::string dropped = f_.shortcutPanel().dropUnreachableSlots(); !dropped.empty()) {
+        std::cerr << "keybird: " << path_ << ": SHORTCUT= lines dropped, keys \""
+                  << cp1252ToUtf8(dropped) << "\" (blanks, \"@\" and characters with a code"
+                  << " cannot be shortcut keys).\n";
+    }
     if (notes_.lessonPageOutOfRange) {
         std::cerr << "keybird: " << path_ << ": PAGE=" << *notes_.lessonPageOutOfRange
                   << " is no lesson page (1..3); page " << st.lessonPage << " is shown.\n";

@@ -200,20 +200,7 @@ LocalCharactersPanel::LocalCharactersPanel(TForm1& form)
     QObject::connect(ButtonLocalCaractereExit, &QPushButton::clicked, ctx,
                      [this] { ButtonLocalCaractereExitClick(); });
     // Enter is the panel's default button and Exit its cancel button.
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{EditLocalCharacter, EditLocalCode, EditLocalComment,
-                                         actions.Create, actions.Delete, actions.Modify}) {
-        new KeyHook(w, [this](int key) {
-            if (key == Qt::Key_Escape) {
-                ButtonLocalCaractereExit->click();
-            } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                ButtonLocalCaractereEnter->click();
-            } else {
-                return false;
-            }
-            return true;
-        });
-    }
+    panelEnterAndExit(PanelLocalCharacters, ButtonLocalCaractereEnter, ButtonLocalCaractereExit);
 }
 
 LocalCharactersPanel::~LocalCharactersPanel() = default;

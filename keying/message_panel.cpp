@@ -88,7 +88,9 @@ MessagePanel::MessagePanel(TForm1& form) : f_(form) {
     PanelMsg->setWidget(body);
     form.addDockWidget(Qt::RightDockWidgetArea, PanelMsg);
     PanelMsg->hide();
-    form.registerSidePanel(PanelMsg, [this] { ButtonCloseMsg->click(); });
+    // A direct send happens with the panel open: Stop and Quit must reach the sending.
+    form.registerSidePanel(
+        PanelMsg, [this] { ButtonCloseMsg->click(); }, true);
 
     QObject::connect(MenuLocalMessages, &QAction::triggered, ctx,
                      [this] { MenuLocalMessagesClick(); });
@@ -108,13 +110,15 @@ MessagePanel::MessagePanel(TForm1& form) : f_(form) {
             return false;
         });
         // A label takes no press of its own: the press is kept here, so its release
-        // comes here too and is the click.
+        // comes here too, and is the click when it falls on the label (dragged off, the
+        // press is taken back).
         new EventHook(ctx, StaticTextMsg[n], [this, n](QEvent* e) {
             if (e->type() == QEvent::MouseButtonPress) {
                 return static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton;
             }
             if (!isRelease(e, Qt::LeftButton)) return false;
-            StaticTextMsgClick(n);
+            const QPoint at = static_cast<QMouseEvent*>(e)->position().toPoint();
+            if (StaticTextMsg[n]->rect().contains(at)) StaticTextMsgClick(n);
             return true;
         });
     }
@@ -188,6 +192,8 @@ void MessagePanel::EditMsgChange(int n) {
 void MessagePanel::MenuLocalMessagesClick() {
     if (f_.quiz().quizOn()) f_.quiz().stopQuiz();
     f_.openSidePanel(PanelMsg);
+    // Dragged out, it is a window of its own, which the focus reaches only once active.
+    if (PanelMsg->isFloating()) PanelMsg->activateWindow();
     EditMsg[0]->setFocus();
 }
 

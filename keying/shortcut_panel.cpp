@@ -89,19 +89,7 @@ ShortcutPanel::ShortcutPanel(TForm1& form)
                      [this] { ButtonShortcutEnterClick(); });
     QObject::connect(ButtonShortcutExit, &QPushButton::clicked, ctx,
                      [this] { ButtonShortcutExitClick(); });
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             EditShortcut, EditShortcutText, actions.Create, actions.Delete, actions.Modify}) {
-        new KeyHook(w, [this](int key) {
-            if (key == Qt::Key_Escape) {
-                ButtonShortcutExit->click();
-            } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                ButtonShortcutEnter->click();
-            } else {
-                return false;
-            }
-            return true;
-        });
-    }
+    panelEnterAndExit(PanelLocalShortcut, ButtonShortcutEnter, ButtonShortcutExit);
 }
 
 ShortcutPanel::~ShortcutPanel() = default;
@@ -124,12 +112,7 @@ void ShortcutPanel::EditShortcutChange() {
         return;
     }
     const auto c = static_cast<unsigned char>(typed);
-    // A key with a code of its own would be sounded, never replaced: the standard
-    // characters, "@", the local characters and the other coded signs ("!", "(" ...).
-    const MorseTable& morse = f_.morse();
-    if (typed < 0 || c == Blank || c == '@' || isStandardCharacter(c) ||
-        f_.localCharacters().isLocalCharacter(c) || morse.hasCode(c) ||
-        morse.hasCode(upperCp1252(c))) {
+    if (typed < 0 || !acceptsKey(c)) {
         // Clearing runs this again with the edit empty.
         EditShortcut->clear();
         f_.ui().beep();
@@ -205,6 +188,23 @@ void ShortcutPanel::ButtonShortcutExitClick() {
     actions.uncheckAll();
     PanelLocalShortcut->hide();
     f_.focusAfterSidePanel();
+}
+
+bool ShortcutPanel::acceptsKey(unsigned char c) const {
+    const MorseTable& morse = f_.morse();
+    return c != Blank && c != '@' && !isStandardCharacter(c) &&
+           !f_.localCharacters().isLocalCharacter(c) && !morse.hasCode(c) &&
+           !morse.hasCode(upperCp1252(c));
+}
+
+std::string ShortcutPanel::dropUnreachableSlots() {
+    std::string dropped;
+    for (Shortcut& s : f_.shortcuts()) {
+        if (s.key.empty() || acceptsKey(static_cast<unsigned char>(s.key[0]))) continue;
+        dropped += s.key.substr(0, 1);
+        s = Shortcut{};
+    }
+    return dropped;
 }
 
 void ShortcutPanel::writeShortcutRows() {

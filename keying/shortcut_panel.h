@@ -7,6 +7,7 @@
 // GUI thread only.
 
 #include <QObject>
+#include <string>
 
 #include "keying/local_characters_panel.h"
 
@@ -29,6 +30,14 @@ public:
     void EditShortcutChange();
     void ButtonShortcutEnterClick();
     void ButtonShortcutExitClick();
+
+    // Whether the editor would take c as a key: a key with a code of its own would be
+    // sounded, never replaced (the standard characters, "@", the local characters, the
+    // other coded signs such as "!" and "(").
+    bool acceptsKey(unsigned char c) const;
+    // After keybird.dat's local characters are in: the slots whose key the editor refuses
+    // are emptied, since no editor could reach them. Returns the keys dropped.
+    std::string dropUnreachableSlots();
 
     // Rows 128.. of the alphabet list: the used slots in slot order, then single blanks up
     // to row 153. At start-up and after every change.

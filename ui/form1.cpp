@@ -293,15 +293,15 @@ void TForm1::buildRightArea() {
     v->addStretch();
 }
 
-void TForm1::addSidePanel(QWidget* panel, std::function<void()> close, bool devicePanel) {
+void TForm1::addSidePanel(QWidget* panel, std::function<void()> close, bool stopPassesOver) {
     panel->setParent(RightArea);
     panel->hide();
     RightArea->layout()->addWidget(panel);
-    registerSidePanel(panel, std::move(close), devicePanel);
+    registerSidePanel(panel, std::move(close), stopPassesOver);
 }
 
-void TForm1::registerSidePanel(QWidget* panel, std::function<void()> close, bool devicePanel) {
-    sidePanels_.push_back({panel, std::move(close), devicePanel});
+void TForm1::registerSidePanel(QWidget* panel, std::function<void()> close, bool stopPassesOver) {
+    sidePanels_.push_back({panel, std::move(close), stopPassesOver});
     panel->installEventFilter(this);
 }
 
@@ -523,7 +523,7 @@ void TForm1::applyLanguage() {
 
 bool TForm1::closeOpenSidePanel(PanelCloser by) {
     for (const SidePanel& p : sidePanels_) {
-        if (by == PanelCloser::StopOrQuit && p.devicePanel) continue;
+        if (by == PanelCloser::StopOrQuit && p.stopPassesOver) continue;
         if (!p.panel->isHidden()) {
             p.close();
             return true;
@@ -533,7 +533,10 @@ bool TForm1::closeOpenSidePanel(PanelCloser by) {
 }
 
 void TForm1::openSidePanel(QWidget* panel) {
-    closeOpenSidePanel();
+    // Not through closeOpenSidePanel: its menu key pressed again would wipe the panel.
+    for (const SidePanel& p : sidePanels_) {
+        if (p.panel != panel && !p.panel->isHidden()) p.close();
+    }
     panel->show();
 }
 

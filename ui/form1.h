@@ -133,25 +133,26 @@ public:
     // Writes every caption and hint of the current language.
     void applyLanguage();
     // Closes an open side panel through its own exit; true when one was open. Stop and
-    // Quit pass over the device panels (port, sound card): those stay open while the
-    // button does its own work.
+    // Quit pass over the device panels (port, sound card) and the messages panel: those
+    // stay open while the button does its own work (Stop ends a message being sent).
     enum class PanelCloser { Any, StopOrQuit };
     bool closeOpenSidePanel(PanelCloser by = PanelCloser::Any);
-    // Opens a side panel, closing any other first.
+    // Opens a side panel, closing any other first; one already open keeps what it holds.
     void openSidePanel(QWidget* panel);
     // Shows one mode's view in the right-hand area and hides the other views there; the
     // side panels stay as they are.
     void showModeView(QWidget* view);
     // Places a side panel over the lower right-hand area, hidden; `close` is what its own
     // exit button does (Stop, Quit, Escape and other panels close it through that).
-    // A device panel is not closed by Stop and Quit.
+    // With stopPassesOver, Stop and Quit leave it open.
     // Where the focus goes when a side panel closes: the typed text when it replays, the
     // file box while a file plays, the typed text when nothing plays; during a random run
     // it stays where it is.
     void focusAfterSidePanel();
-    void addSidePanel(QWidget* panel, std::function<void()> close, bool devicePanel = false);
+    void addSidePanel(QWidget* panel, std::function<void()> close, bool stopPassesOver = false);
     // The same for a panel that stays where it is (a dock that can be dragged out).
-    void registerSidePanel(QWidget* panel, std::function<void()> close, bool devicePanel = false);
+    void registerSidePanel(QWidget* panel, std::function<void()> close,
+                           bool stopPassesOver = false);
 
     // --- Left column ---------------------------------------------------------------------
     QFrame* Panel1 = nullptr;
@@ -258,7 +259,7 @@ private:
     struct SidePanel {
         QWidget* panel;
         std::function<void()> close;
-        bool devicePanel;
+        bool stopPassesOver;
     };
     std::vector<SidePanel> sidePanels_;
     struct ActivityControl {

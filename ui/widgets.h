@@ -1,9 +1,12 @@
 #pragma once
 // Small helpers for building the window's widgets the same way everywhere. GUI thread only.
 
+#include <QAbstractButton>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
+#include <QShortcut>
 #include <QString>
 #include <functional>
 #include <utility>
@@ -45,5 +48,19 @@ protected:
 private:
     std::function<bool(int)> hook_;
 };
+
+// A dialog's default and cancel buttons for a side panel: Return (and keypad Enter)
+// presses `enter`, Escape presses `exit`, wherever in the panel the focus is, its own
+// buttons included.
+inline void panelEnterAndExit(QWidget* panel, QAbstractButton* enter, QAbstractButton* exit) {
+    const auto bind = [panel](Qt::Key key, QAbstractButton* button) {
+        auto* shortcut = new QShortcut(QKeySequence(key), panel);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        QObject::connect(shortcut, &QShortcut::activated, button, &QAbstractButton::click);
+    };
+    bind(Qt::Key_Return, enter);
+    bind(Qt::Key_Enter, enter);
+    bind(Qt::Key_Escape, exit);
+}
 
 }  // namespace kb

@@ -60,6 +60,7 @@ TEST_F(MessagePanelTest, SentThroughTheBoxOrDirectlyWithPttAndTheControlsBackAtT
     for (const auto& [text, label, typed, boxAfter, played] : cases) {
         SCOPED_TRACE(std::string(text) + (label ? " label " : " button ") + typed);
         start();
+        if (label) msg().MenuLocalMessages->trigger();  // the labels are on the panel
         msg().EditMsg[0]->setText(QString::fromUtf8(text));
         form->Editcaractere->setText(QString::fromUtf8(*typed ? "" : "old"));
         type(typed);
@@ -94,6 +95,33 @@ TEST_F(MessagePanelTest, SentThroughTheBoxOrDirectlyWithPttAndTheControlsBackAtT
         EXPECT_TRUE(form->RadioButtonFile->isEnabled() && form->ButtonMsg[2]->isEnabled() &&
                     form->ButtonReplayText->isEnabled());
         EXPECT_EQ(lines.events().back(), "RTS-");  // PTT released
+    }
+}
+
+TEST_F(MessagePanelTest, StopOrQuitDuringADirectSendLeaveThePanelOpenAndActOnTheSending) {
+    // The labels send with the panel open; a release dragged off a label sends nothing.
+    const std::pair<const char*, bool> cases[] = {{"Stop during a direct send stops it", true},
+                                                  {"Quit asks to quit", false}};
+    for (const auto& [name, stop] : cases) {
+        SCOPED_TRACE(name);
+        start();
+        ui.answerYes = false;
+        msg().EditMsg[0]->setText(QStringLiteral("paris"));
+        msg().MenuLocalMessages->trigger();
+        QTest::mousePress(msg().StaticTextMsg[0], Qt::LeftButton);
+        QTest::mouseRelease(msg().StaticTextMsg[0], Qt::LeftButton, {}, QPoint(-4, -4));
+        EXPECT_TRUE(lines.events().empty());
+        QTest::mouseClick(msg().StaticTextMsg[0], Qt::LeftButton);
+        play().TimerTXDelayTimer();
+        QTest::mouseClick(stop ? form->ButtonStop : form->ButtonQuitter, Qt::LeftButton);
+        wave->completeAll();
+        EXPECT_FALSE(msg().PanelMsg->isHidden());
+        if (stop) {
+            EXPECT_TRUE(pending().empty() && form->ButtonStop->isHidden());
+            EXPECT_EQ(lines.events().back(), "RTS-");
+        } else {
+            EXPECT_EQ(ui.questions.size(), 1);
+        }
     }
 }
 
@@ -146,6 +174,10 @@ TEST_F(MessagePanelTest, ThePanelOpensFromTheMenuItsKeyOrARightClickAndSendsNoth
     msg().MenuLocalMessages->trigger();
     msg().PanelMsg->setFloating(true);
     EXPECT_TRUE(msg().LabelPanelMsg->isHidden() && msg().ButtonCloseMsg->isHidden());
+    // Floating, it is a window of its own, which opening makes active.
+    form->activateWindow();
+    msg().MenuLocalMessages->trigger();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(msg().PanelMsg) && msg().EditMsg[0]->hasFocus());
 }
 
 }  // namespace

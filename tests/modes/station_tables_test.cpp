@@ -52,11 +52,13 @@ protected:
             QTest::sendKeyEvent(QTest::Click, target, key, QString(ch), Qt::NoModifier);
         }
     }
-    // One entry through an editor: its menu, the character, the texts, an action (else
-    // the one the typed character leaves checked) and Enter.
+    // One entry through an editor: its menu (which leaves an open editor as it is), the
+    // character typed afresh, the texts, an action (else the one the typed character
+    // leaves checked) and Enter.
     void local(const char* c, const char* code, const char* comment = "",
                const char* action = nullptr) {
         w<QAction>("MenuLocalCharacters")->trigger();
+        edit("EditLocalCharacter")->clear();
         edit("EditLocalCharacter")->setText(QString::fromUtf8(c));
         if (*code) edit("EditLocalCode")->setText(QString::fromUtf8(code));
         if (*comment) edit("EditLocalComment")->setText(QString::fromUtf8(comment));
@@ -65,6 +67,7 @@ protected:
     }
     void shortcut(const char* key, const char* text, const char* action = nullptr) {
         w<QAction>("MenuLocalShortcuts")->trigger();
+        edit("EditShortcut")->clear();
         edit("EditShortcut")->setText(QString::fromUtf8(key));
         if (*text) edit("EditShortcutText")->setText(QString::fromUtf8(text));
         if (action) w<QAbstractButton>(action)->click();
@@ -166,6 +169,18 @@ TEST_F(StationTablesTest, DeletingALocalCharacterPacksTheRestAndShrinksTheRandom
         EXPECT_FALSE(form->morse().hasCode(byte("À")));
         EXPECT_EQ(form->morse()['!'], ".-...");  // its own code comes back
     }
+    // A full page: the 26th Create says so, a 27th beeps, a Delete takes the warning away.
+    open();
+    for (unsigned char c = 0xe0; c < 0xfb; ++c) {
+        if (c != 0xf7) local(cp1252ToUtf8(std::string(1, static_cast<char>(c))).c_str(), ".-");
+    }
+    auto* full = w<QLabel>("LabelLocalPlein");
+    EXPECT_EQ(full->text(), QStringLiteral("The local characters page is full !"));
+    const int beeps = ui.beeps;
+    local("\u00fb", ".-");
+    EXPECT_EQ(ui.beeps - beeps, 1);
+    local("\u00e0", "", "", "RadioButtonLocalDelete");
+    EXPECT_EQ(full->text(), QString());
 }
 
 TEST_F(StationTablesTest, ShortcutSlotsKeepTheirPlacesAndTheTableFills) {
@@ -233,15 +248,20 @@ TEST_F(StationTablesTest, LocalCharactersAndShortcutsSurviveKeybirdDat) {
     local("ß", "...--..");
     shortcut("#", "cq de n0call");
     form->shell().FormClose();
-    const std::string bytes = readSettings();
-    EXPECT_NE(bytes.find("SHORTCUT=#cq de n0call\r\n"), std::string::npos);
+    std::string bytes = readSettings();
+    const auto at = bytes.find("SHORTCUT=#cq de n0call\r\n");
+    ASSERT_NE(at, std::string::npos);
     EXPECT_NE(bytes.find("\r\n \xe9  ..-..  comment\r\n \xdf  ...--..  \r\n"), std::string::npos);
+    // Keys no editor could reach (a local character, a coded sign) are dropped on reading.
+    writeSettings(bytes.insert(at, "SHORTCUT=\xe9y\r\nSHORTCUT=!z\r\n"));
 
     open(true);
     EXPECT_EQ(row(97), QStringLiteral(" é  ..-..  comment"));
     EXPECT_EQ(row(98), QStringLiteral(" ß  ...--..  "));
     EXPECT_EQ(row(128), QStringLiteral(" # = cq de n0call"));
+    EXPECT_EQ(row(129), QStringLiteral(" "));
     EXPECT_EQ(form->characters().localCount, 2);
+    EXPECT_EQ(form->randomMode().currentSet().count, 46);  // All, the two read included
     EXPECT_EQ(form->morse()[byte("É")], "..-..");
     // The panel finds the entry read back, comment included.
     w<QAction>("MenuLocalCharacters")->trigger();
@@ -270,6 +290,17 @@ TEST_F(StationTablesTest, TheMenuKeysOpenTheEditorsOneAtATimeAndDelayedPlayKeeps
         EXPECT_FALSE(form->quiz().ButtonQuizOK->isEnabled());
         EXPECT_FALSE(form->MenuDelayedPlay->isChecked());
     }
+    // Its key again keeps what was typed; Return and Escape also act from the buttons.
+    edit("EditShortcut")->setText(QStringLiteral("%"));
+    QTest::keyClick(edit("EditShortcut"), Qt::Key_F7, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(edit("EditShortcut")->text(), QStringLiteral("%"));
+    edit("EditShortcutText")->setText(QStringLiteral("x"));
+    w<QWidget>("ButtonShortcutExit")->setFocus();
+    QTest::keyClick(w<QWidget>("ButtonShortcutExit"), Qt::Key_Return);
+    EXPECT_EQ(form->shortcuts()[0].key, "%");
+    w<QWidget>("ButtonShortcutEnter")->setFocus();
+    QTest::keyClick(w<QWidget>("ButtonShortcutEnter"), Qt::Key_Escape);
+    EXPECT_TRUE(w<QWidget>("PanelLocalShortcut")->isHidden());
     w<QAbstractButton>("ButtonShortcutExit")->click();
     EXPECT_TRUE(w<QWidget>("PanelLocalShortcut")->isHidden());
     EXPECT_TRUE(form->quiz().ButtonQuizOK->isEnabled());
