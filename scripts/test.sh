@@ -51,14 +51,10 @@ step "Release build"
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$jobs"
 
-if [ -f fuzz/run_settings_fuzz.sh ]; then
-  step "Fuzzing the settings reader"
-  bash fuzz/run_settings_fuzz.sh
-fi
-if [ -f fuzz/run_text_file_fuzz.sh ]; then
-  step "Fuzzing the text-file reader"
-  bash fuzz/run_text_file_fuzz.sh 60
-fi
+step "Fuzzing the settings reader"
+bash fuzz/run_fuzz.sh settings 60
+step "Fuzzing the text-file reader"
+bash fuzz/run_fuzz.sh text_file 60
 
 passed=$(awk '/tests passed, [0-9]+ tests failed out of/ {n += $NF - $4} END {print n + 0}' "$summary")
 printf '\nTests: %d passed, 0 failed\n' "$passed"
