@@ -35,7 +35,12 @@ void AppShell::FormCreate() {
         port->RadioGroupCOMClick(*cl.comPort);
     }
     if (cl.speed) f_.UpDownVitesse->setValue(*cl.speed);
-    // The language switches take effect once the other languages exist.
+    // A language switch wins over the settings file; a start that ends in English applies
+    // it in full, since the window was built with texts of no language in particular.
+    if (cl.language) {
+        if (const auto lang = languageFromCode(*cl.language)) f_.ApplyLanguage(*lang);
+    }
+    if (f_.language() == Language::English) f_.ApplyLanguage(Language::English, true);
     if (port) {
         port->applyLptSettings(f_.settingsBinding().settings(), f_.settingsBinding().presentKeys());
     }

@@ -60,6 +60,9 @@ void SettingsBinding::apply() {
     if (has("SPACEW=") && st.wordSpacingFactor >= 2) {
         f_.MenuEspaceMotN[st.wordSpacingFactor - 1]->trigger();
     }
+    if (has("LANGUAGE=")) {
+        if (const auto lang = languageFromCode(st.languageCode)) f_.ApplyLanguage(*lang);
+    }
     if (has("LEVEL=")) {
         f_.UpDownAmplitude->setValue(st.level);
         // The level is set even when the control already shows it: until then the
@@ -115,6 +118,7 @@ void SettingsBinding::collect() {
     st.charSpacing = f_.timing().SpinEditEspace->value();
     st.wordSpacingFactor = f_.timing().wordSpacingFactor();
     st.level = f_.UpDownAmplitude->value();
+    st.languageCode = f_.texts().code[0];
     st.shortcuts = f_.shortcuts();
     f_.localCharacters().collectSettings(st);
     f_.messages().collectSettings(st);

@@ -154,9 +154,10 @@ bool readDelay(std::string_view v, Settings& s) {
     return false;
 }
 
+// Exactly one of the six upper-case letters: a lower-case one is no language code.
 bool readLanguage(std::string_view v, Settings& s) {
     for (char code : std::string_view("EDFIPS")) {
-        if (sameWord(v, std::string_view(&code, 1))) {
+        if (v == std::string_view(&code, 1)) {
             s.languageCode = code;
             return true;
         }

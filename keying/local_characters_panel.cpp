@@ -140,7 +140,7 @@ bool isStandardCharacter(unsigned char c) {
 }
 
 LocalCharactersPanel::LocalCharactersPanel(TForm1& form)
-    : actions(nullptr, "GroupBoxLocalAction", "RadioButtonLocalCreate", "RadioButtonLocalDelete",
+    : actions(nullptr, "RadioGroupLocal", "RadioButtonLocalCreate", "RadioButtonLocalDelete",
               "RadioButtonLocalModify"),
       f_(form) {
     MenuLocalCharacters = named(new QAction(&form), "MenuLocalCharacters");
@@ -165,7 +165,7 @@ LocalCharactersPanel::LocalCharactersPanel(TForm1& form)
         grid->addWidget(edit, row, 0);
         grid->addWidget(label, row, 1);
     };
-    editRow(EditLocalCharacter, "EditLocalCharacter", LabelLocalCharacter, "LabelLocalCharacter", 1,
+    editRow(EditLocalCharacter, "EditLocalCharacter", LabelLocalCaractere, "LabelLocalCaractere", 1,
             2);
     EditLocalCharacter->setFixedWidth(
         EditLocalCharacter->fontMetrics().horizontalAdvance(QStringLiteral("MMM")) + 8);

@@ -72,7 +72,7 @@ public:
     QLabel* LabelLocalCharacters = nullptr;  // the title
     QLabel* LabelLocalWarning = nullptr;
     QLineEdit* EditLocalCharacter = nullptr;
-    QLabel* LabelLocalCharacter = nullptr;
+    QLabel* LabelLocalCaractere = nullptr;
     QLineEdit* EditLocalCode = nullptr;
     QLabel* LabelLocalCode = nullptr;
     QLineEdit* EditLocalComment = nullptr;

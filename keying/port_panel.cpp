@@ -37,7 +37,7 @@ PortPanel::PortPanel(TForm1& form, Keyer& keyer) : f_(form), keyer_(keyer) {
     PanelPort->setFrameShadow(QFrame::Raised);
     auto* grid = new QGridLayout(PanelPort);
 
-    QLabel* title = panelTitle(PanelPort, "PanelPortTitle");
+    QLabel* title = panelTitle(PanelPort, "LabelPanelPort");
     title->setText(QStringLiteral("PORT"));
     grid->addWidget(title, 0, 0, 1, 2);
     ButtonClosePanelPort =

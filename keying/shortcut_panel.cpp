@@ -36,7 +36,7 @@ bool sameKey(const Shortcut& s, unsigned char c) {
 }  // namespace
 
 ShortcutPanel::ShortcutPanel(TForm1& form)
-    : actions(nullptr, "GroupBoxShortcutAction", "RadioButtonShortcutCreate",
+    : actions(nullptr, "RadioGroupShortcut", "RadioButtonShortcutCreate",
               "RadioButtonShortcutDelete", "RadioButtonShortcutModify"),
       f_(form) {
     MenuLocalShortcuts = named(new QAction(&form), "MenuLocalShortcuts");
@@ -49,25 +49,25 @@ ShortcutPanel::ShortcutPanel(TForm1& form)
     PanelLocalShortcut->setFrameShape(QFrame::Panel);
     PanelLocalShortcut->setFrameShadow(QFrame::Raised);
     auto* grid = new QGridLayout(PanelLocalShortcut);
-    LabelLocalShortcut = panelTitle(PanelLocalShortcut, "LabelLocalShortcut");
-    grid->addWidget(LabelLocalShortcut, 0, 0, 1, 2);
-    LabelShortcutWarning = named(new QLabel(PanelLocalShortcut), "LabelShortcutWarning");
-    grid->addWidget(LabelShortcutWarning, 1, 0, 1, 2);
+    LabelPanelShortcut = panelTitle(PanelLocalShortcut, "LabelPanelShortcut");
+    grid->addWidget(LabelPanelShortcut, 0, 0, 1, 2);
+    Labelshortcutwarning = named(new QLabel(PanelLocalShortcut), "Labelshortcutwarning");
+    grid->addWidget(Labelshortcutwarning, 1, 0, 1, 2);
     EditShortcut = named(new QLineEdit(PanelLocalShortcut), "EditShortcut");
     EditShortcut->setMaxLength(1);
     EditShortcut->setFixedWidth(
         EditShortcut->fontMetrics().horizontalAdvance(QStringLiteral("MMM")) + 8);
     makeLowerCase(EditShortcut);
-    LabelShortcut = named(new QLabel(PanelLocalShortcut), "LabelShortcut");
+    LabelEditShortcut = named(new QLabel(PanelLocalShortcut), "LabelEditShortcut");
     grid->addWidget(EditShortcut, 2, 0);
-    grid->addWidget(LabelShortcut, 2, 1);
+    grid->addWidget(LabelEditShortcut, 2, 1);
     LabelShortcutText = named(new QLabel(PanelLocalShortcut), "LabelShortcutText");
     grid->addWidget(LabelShortcutText, 3, 0, 1, 2);
     EditShortcutText = named(new QLineEdit(PanelLocalShortcut), "EditShortcutText");
     EditShortcutText->setMaxLength(static_cast<int>(ShortcutTextMax));
     grid->addWidget(EditShortcutText, 4, 0, 1, 2);
     // "&&" in the warning shows one "&", as in a label with a buddy.
-    LabelShortcutWarning->setBuddy(EditShortcut);
+    Labelshortcutwarning->setBuddy(EditShortcut);
     actions.box->setParent(PanelLocalShortcut);
     grid->addWidget(actions.box, 5, 0, 1, 2);
     auto* buttons = new QHBoxLayout;

@@ -45,10 +45,10 @@ public:
 
     QAction* MenuLocalShortcuts = nullptr;
     QFrame* PanelLocalShortcut = nullptr;
-    QLabel* LabelLocalShortcut = nullptr;  // the title
-    QLabel* LabelShortcutWarning = nullptr;
+    QLabel* LabelPanelShortcut = nullptr;  // the title
+    QLabel* Labelshortcutwarning = nullptr;
     QLineEdit* EditShortcut = nullptr;
-    QLabel* LabelShortcut = nullptr;
+    QLabel* LabelEditShortcut = nullptr;
     QLabel* LabelShortcutText = nullptr;
     QLineEdit* EditShortcutText = nullptr;
     ActionButtons actions;

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -198,6 +199,7 @@ void QuizMode::build() {
     DownDelai->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D));
     for (QAction* a : {UpDelai, DownDelai}) {
         a->setShortcutContext(Qt::WindowShortcut);
+        f_.MenuDelai->addAction(a);
         f_.addAction(a);
     }
 }

@@ -20,6 +20,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <tuple>
 
 #include "app/app_shell.h"
 #include "app/settings_binding.h"
@@ -145,6 +146,10 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     } else {
         MenuPort->setVisible(false);
     }
+    for (Language lang : AllLanguages) {
+        connect(languageItem(lang), &QAction::triggered, this,
+                [this, lang] { ApplyLanguage(lang); });
+    }
 
     // The secondary windows, in their creation order.
     FormNoise = new TFormNoise(*this);
@@ -216,6 +221,7 @@ void TForm1::buildLeftColumn(QWidget* column) {
     UpDownVitesse->setValue(12);
     EditVitesse = named(UpDownVitesse->findChild<QLineEdit*>(), "EditVitesse");
     EditVitesse->setReadOnly(true);
+    EditVitesse->setToolTip(QStringLiteral("Min=5, max=50"));
     Label6 = named(new QLabel(GroupBoxControls), "Label6");
     UpDownAmplitude = named(new QSpinBox(GroupBoxControls), "UpDownAmplitude");
     UpDownAmplitude->setRange(MinLevelDb, MaxLevelDb);
@@ -223,6 +229,7 @@ void TForm1::buildLeftColumn(QWidget* column) {
     UpDownAmplitude->setValue(DefaultLevelDb);
     EditAmplitude = named(UpDownAmplitude->findChild<QLineEdit*>(), "EditAmplitude");
     EditAmplitude->setReadOnly(true);
+    EditAmplitude->setToolTip(QStringLiteral("Min=-15, max=0"));
     for (QWidget* w : std::initializer_list<QWidget*>{
              ButtonReplayText, ButtonPlayFile, ButtonContinueFile, ButtonQuitter, ButtonStop,
              Label8, UpDownVitesse, Label6, UpDownAmplitude}) {
@@ -378,14 +385,49 @@ void TForm1::buildMenus() {
     MenuNote = namedAction(this, "MenuNote", "No&te");
     MenuNoisesettings = namedAction(this, "MenuNoisesettings", "&Noise settings");
     MenuQSBsetting = namedAction(this, "MenuQSBsetting", "QSB setting");
+    MenuInstructor = namedAction(this, "MenuInstructor", "Instructor limitations");
     MenuComm->addAction(MenuNote);
     MenuComm->addAction(MenuNoisesettings);
     MenuComm->addAction(MenuQSBsetting);
+    MenuComm->addAction(MenuInstructor);
+
+    // The language items keep their own names in every language.
+    Language1 = named(MenuComm->addMenu(QString()), "Language1");
+    auto* languageGroup = new QActionGroup(this);
+    const struct {
+        QAction** item;
+        const char* name;
+        const char* caption;
+        Qt::Key key;
+    } languages[] = {
+        {&Deutsch1, "Deutsch1", "&Deutsch", Qt::Key_F10},
+        {&English1, "English1", "&English", Qt::Key_F11},
+        {&Espagnol1, "Espagnol1", "E&spa\u00f1ol", Qt::Key_F7},
+        {&Francais1, "Francais1", "&Fran\u00e7ais", Qt::Key_F12},
+        {&Italiano1, "Italiano1", "&Italiano", Qt::Key_F9},
+        {&Portugues1, "Portugues1", "&Portugu\u00eas", Qt::Key_F8},
+    };
+    for (const auto& l : languages) {
+        *l.item = namedAction(this, l.name, l.caption);
+        (*l.item)->setShortcut(QKeySequence(Qt::CTRL | l.key));
+        (*l.item)->setCheckable(true);
+        languageGroup->addAction(*l.item);
+        Language1->addAction(*l.item);
+    }
+    English1->setChecked(true);
 
     MenuPort = namedAction(this, "MenuPort", "&Port");
     bar->addAction(MenuPort);
     MenuSoundCard = namedAction(this, "MenuSoundCard", "Sound card");
     bar->addAction(MenuSoundCard);
+
+    N6 = named(bar->addMenu(QStringLiteral("?")), "N6");
+    MenuHelp = namedAction(this, "MenuHelp", "&Help");
+    MenuHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    About1 = namedAction(this, "About1", "&Info");
+    About1->setShortcut(QKeySequence(Qt::Key_F2));
+    N6->addAction(MenuHelp);
+    N6->addAction(About1);
 
     // Hidden menus: their items only carry keys that act while the window has the focus.
     UpSpeed = namedAction(this, "UpSpeed", "UpSpeed");
@@ -396,9 +438,16 @@ void TForm1::buildMenus() {
     UpVolume->setShortcut(QKeySequence(Qt::ALT | Qt::Key_U));
     DownVolume = namedAction(this, "DownVolume", "DownVolume");
     DownVolume->setShortcut(QKeySequence(Qt::ALT | Qt::Key_D));
-    for (QAction* a : {UpSpeed, DownSpeed, UpVolume, DownVolume}) {
-        a->setShortcutContext(Qt::WindowShortcut);
-        addAction(a);
+    MenuSpeed = named(new QMenu(this), "MenuSpeed");
+    MenuVolume = named(new QMenu(this), "MenuVolume");
+    MenuDelai = named(new QMenu(this), "MenuDelai");
+    for (auto [menu, up, down] : {std::tuple{MenuSpeed, UpSpeed, DownSpeed},
+                                  std::tuple{MenuVolume, UpVolume, DownVolume}}) {
+        for (QAction* a : {up, down}) {
+            a->setShortcutContext(Qt::WindowShortcut);
+            menu->addAction(a);
+            addAction(a);
+        }
     }
 }
 
@@ -486,7 +535,31 @@ void TForm1::refreshLamp() {
     LedOff->setVisible(!on);
 }
 
-void TForm1::applyLanguage() {
+Language TForm1::language() const {
+    for (Language lang : AllLanguages) {
+        if (languageItem(lang)->isChecked()) return lang;
+    }
+    return Language::English;
+}
+
+QAction* TForm1::languageItem(Language lang) const {
+    switch (lang) {
+        case Language::French: return Francais1;
+        case Language::German: return Deutsch1;
+        case Language::Italian: return Italiano1;
+        case Language::Portuguese: return Portugues1;
+        case Language::Spanish: return Espagnol1;
+        case Language::English: break;
+    }
+    return English1;
+}
+
+void TForm1::ApplyLanguage(Language lang, bool force) {
+    // Qt checks a menu's radio item before it reports the click, so the texts in place,
+    // not the tick, tell whether the language is new.
+    if (lang == texts_->language && !force) return;
+    languageItem(lang)->setChecked(true);
+    texts_ = &languageTexts(lang);
     setWindowTitle(QString::fromUtf8(texts_->title));
     Label5->setText(QString::fromUtf8(texts_->banner));
     for (const CaptionEntry& e : texts_->captions) {

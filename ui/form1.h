@@ -130,8 +130,16 @@ public:
     void setActivityControlsEnabled(bool enabled);
     // The "On air" lamp follows the transmitter.
     void refreshLamp();
-    // Writes every caption and hint of the current language.
-    void applyLanguage();
+    // The checked language item's language.
+    Language language() const;
+    // The language item of a language.
+    QAction* languageItem(Language lang) const;
+    // Makes `lang` the checked language and writes every text of it; nothing happens
+    // when it is checked already, unless `force` (the end of start-up applies English in
+    // full that way).
+    void ApplyLanguage(Language lang, bool force = false);
+    // Rewrites every text of the checked language.
+    void applyLanguage() { ApplyLanguage(language(), true); }
     // Closes an open side panel through its own exit; true when one was open. Stop and
     // Quit pass over the device panels (port, sound card) and the messages panel: those
     // stay open while the button does its own work (Stop ends a message being sent).
@@ -220,8 +228,23 @@ public:
     QAction* MenuNote = nullptr;
     QAction* MenuNoisesettings = nullptr;
     QAction* MenuQSBsetting = nullptr;
+    QAction* MenuInstructor = nullptr;
+    QMenu* Language1 = nullptr;
+    QAction* English1 = nullptr;
+    QAction* Francais1 = nullptr;
+    QAction* Deutsch1 = nullptr;
+    QAction* Italiano1 = nullptr;
+    QAction* Portugues1 = nullptr;
+    QAction* Espagnol1 = nullptr;
     QAction* MenuPort = nullptr;
     QAction* MenuSoundCard = nullptr;
+    QMenu* N6 = nullptr;  // "?"
+    QAction* MenuHelp = nullptr;
+    QAction* About1 = nullptr;
+    // The hidden menus that hold the speed, level and quiz-delay keys.
+    QMenu* MenuSpeed = nullptr;
+    QMenu* MenuVolume = nullptr;
+    QMenu* MenuDelai = nullptr;
 
     // --- Secondary windows, created hidden ---------------------------------------------
     TFormNoise* FormNoise = nullptr;

@@ -1,15 +1,21 @@
 #pragma once
 // The program's texts, one table per language: captions and hints of the controls by
-// object name, the window title, and the shared texts other code shows by name.
-// Strings are UTF-8 literals; they are all representable in Windows-1252.
+// object name, the window title, the about text, and the shared texts other code shows by
+// name. Strings are UTF-8 literals; every one is representable in Windows-1252, the code
+// page the texts have always been kept in. Plain data, no Qt.
 
+#include <optional>
 #include <span>
 
 #include "core/timing.h"
 
 namespace kb {
 
+// In the order the about box tests them.
 enum class Language { English, French, German, Italian, Portuguese, Spanish };
+inline constexpr Language AllLanguages[] = {Language::English,    Language::French,
+                                            Language::German,     Language::Italian,
+                                            Language::Portuguese, Language::Spanish};
 
 enum class TextProperty { Caption, Hint };
 
@@ -42,6 +48,10 @@ struct SharedTexts {
     const char* msgFileError;
     const char* msgCannotOpenFile;
     const char* localCharactersPageFull;  // LabelLocalPlein while 26 local characters exist
+    // The help window: its title, and what it says when the document cannot be read
+    // ("%1" is the document's path).
+    const char* helpTitle;
+    const char* msgHelpMissing;
 };
 
 struct LanguageTexts {
@@ -52,9 +62,26 @@ struct LanguageTexts {
     const char* helpFile;
     SharedTexts shared;
     SummaryWords summary;
+    // Every language lists the same (control, property) pairs in the same order.
     std::span<const CaptionEntry> captions;
+    // The about box: lines separated by "\r\n", indented to look centred.
+    const char* aboutText;
+    // The instructor dialog: its title and its controls' captions.
+    const char* instructorTitle;
+    std::span<const CaptionEntry> instructorCaptions;
 };
 
 const LanguageTexts& languageTexts(Language lang);
+
+// One per language, each in its own file.
+const LanguageTexts& englishTexts();
+const LanguageTexts& frenchTexts();
+const LanguageTexts& germanTexts();
+const LanguageTexts& italianTexts();
+const LanguageTexts& portugueseTexts();
+const LanguageTexts& spanishTexts();
+
+// "E", "F", "D", "I", "P", "S", exactly (a lower-case letter is no code).
+std::optional<Language> languageFromCode(char code);
 
 }  // namespace kb

@@ -25,12 +25,15 @@ void TimingControls::buildSpacingPanel() {
     PanelEspace->setFrameShape(QFrame::Panel);
     PanelEspace->setFrameShadow(QFrame::Raised);
     auto* pe = new QVBoxLayout(PanelEspace);
-    pe->addWidget(panelTitle(PanelEspace, "PanelEspaceTitle"));
+    pe->addWidget(panelTitle(PanelEspace, "LabelPanelEspace"));
+    auto* count = new QHBoxLayout;
+    count->addWidget(named(new QLabel(PanelEspace), "LabelNombreEspace"), 1);
     SpinEditEspace = named(new QSpinBox(PanelEspace), "SpinEditEspace");
     SpinEditEspace->setRange(MinSpacing, MaxSpacing);
     SpinEditEspace->setValue(1);
     SpinEditEspace->findChild<QLineEdit*>()->setReadOnly(true);
-    pe->addWidget(SpinEditEspace, 0, Qt::AlignHCenter);
+    count->addWidget(SpinEditEspace);
+    pe->addLayout(count);
     LabelVitesseCorrigee = named(new QLabel(PanelEspace), "LabelVitesseCorrigee");
     LabelVitesseCorrigee->setAlignment(Qt::AlignCenter);
     pe->addWidget(LabelVitesseCorrigee);

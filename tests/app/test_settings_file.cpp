@@ -662,7 +662,7 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{{"OSOUND=3"}, [](auto& s) { return s.outputDeviceId; }, 3},
         ValueCase{{"OSOUND=card"}, [](auto& s) { return s.outputDeviceId; }, -1},
         ValueCase{{"LANGUAGE=Q"}, [](auto& s) { return int(s.languageCode); }, 'E'},
-        ValueCase{{"LANGUAGE=s"}, [](auto& s) { return int(s.languageCode); }, 'S'},
+        ValueCase{{"LANGUAGE=s"}, [](auto& s) { return int(s.languageCode); }, 'E'},
         ValueCase{{"LOGIC=N"}, [](auto& s) { return int(s.negativeLogic); }, 1},
         ValueCase{{"LOGIC=N", "LOGIC=x"}, [](auto& s) { return int(s.negativeLogic); }, 0},
         ValueCase{{"INSTMF=2"}, [](auto& s) { return int(s.lockMaskedFile); }, 0},
