@@ -17,7 +17,8 @@ constexpr CaptionEntry kCaptions[] = {
     {"Label8", P::Caption, "Speed   wpm"},
     {"Label6", P::Caption, "Sound level dB"},
     {"LabelQuizCaracters", P::Caption, "The characters to play are "},
-    {"LabelCaractersChange", P::Caption, "to change, click in the window or use Menu Options/Random characters"},
+    {"LabelCaractersChange", P::Caption,
+     "to change, click in the window or use Menu Options/Random characters"},
     {"LabelDelay", P::Caption, "Delay to answer (s)"},
     {"QuizLabel", P::Caption, "Listen and type your answer"},
     {"GroupBoxControls", P::Caption, "Controls"},
@@ -164,7 +165,8 @@ constexpr CaptionEntry kCaptions[] = {
     {"ButtonLocalLessonExit", P::Caption, "Exit"},
     {"LabelPanelMsg", P::Caption, "   LOCAL MESSAGES"},
     {"LabelPanelEspace", P::Caption, "SPACING BETWEEN CHARACTERS"},
-    {"LabelNombreEspace", P::Caption, "Number of spaces between characters .............................."},
+    {"LabelNombreEspace", P::Caption,
+     "Number of spaces between characters .............................."},
     {"QuizGroupBox", P::Caption, "Quiz"},
     {"TitreCarteSon", P::Caption, "CHOOSE THE SOUND CARD"},
     {"RadioButtonCarteWin", P::Caption, "Let the system choose the Sound card"},
@@ -227,7 +229,16 @@ const LanguageTexts& englishTexts() {
         },
         SummaryWords{},
         kCaptions,
-        "ABOUT TEXT (stub)",
+        "        Keybird, written by the Keybird developers and its users\r\n"
+        "   Keybird is a free software for Morse code training and teaching.\r\n"
+        "          New releases may be downloaded from these URLs :\r\n"
+        "\r\n"
+        "                      https://keybird.org/\r\n"
+        "          https://github.com/keybird-cw/keybird/releases\r\n"
+        "\r\n"
+        "   The same site offers keybird-render, keybird-groups and keybird-decode.\r\n"
+        "   If you or your club station manage a Web site, do not hesitate\r\n"
+        "   to propose it to your visitors through a link to the above URLs.",
         "Instructor limitations",
         kInstructorCaptions,
     };
