@@ -191,6 +191,12 @@ void FileMode::UpdateFileSummary() {
         f_.texts().summary, f_.timing().SpinEditEspace->value(), f_.timing().effectiveSpeed())));
 }
 
+void FileMode::languageChanged() {
+    const SharedTexts& t = f_.texts().shared;
+    ButtonHideFile->setText(QString::fromUtf8(hidden_ ? t.showCaption : t.hideCaption));
+    UpdateFileSummary();
+}
+
 // --- Opening a file --------------------------------------------------------------------------
 
 void FileMode::uncheck(QRadioButton* radio) {

@@ -48,6 +48,8 @@ public:
     void ButtonHideFileClick();
     void FileEditKeyPress();  // Escape in the box
     void UpdateFileSummary();
+    // The Hide/Show caption and the summary in the new language.
+    void languageChanged();
 
     // What the highlight has reached: box characters taken so far, and how many more the
     // demo window's copy of the text (which keeps both halves of each CR LF) must select.

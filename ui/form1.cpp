@@ -49,6 +49,9 @@ namespace kb {
 
 namespace {
 
+const QStringList PageFullWarnings = {QStringLiteral("LabelLocalPlein"),
+                                      QStringLiteral("LabelShortcutPlein")};
+
 QAction* namedAction(QObject* parent, const char* name, const char* caption) {
     auto* a = new QAction(QString::fromUtf8(caption), parent);
     a->setObjectName(QString::fromLatin1(name));
@@ -566,6 +569,12 @@ void TForm1::ApplyLanguage(Language lang, bool force) {
         const QString name = QString::fromLatin1(e.control);
         const QString text = QString::fromUtf8(e.text);
         if (QWidget* w = findChild<QWidget*>(name)) {
+            // The page-full warnings are empty unless the page is full; a switch must
+            // not make one appear.
+            if (auto* warning = qobject_cast<QLabel*>(w);
+                warning && PageFullWarnings.contains(name) && warning->text().isEmpty()) {
+                continue;
+            }
             if (e.property == TextProperty::Hint) {
                 w->setToolTip(text);
             } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
@@ -589,8 +598,12 @@ void TForm1::ApplyLanguage(Language lang, bool force) {
     ButtonReplayText->setText(QString::fromUtf8(typed_->replayCaptionShown()
                                                     ? texts_->shared.replayTextCaption
                                                     : texts_->shared.resumeTextCaption));
+    // The texts composed from the shared words: the real speed and the summaries, the
+    // Hide/Show captions from each text's hide state, the character-set name.
+    if (timing_) timing_->refreshSpeedTexts();
     if (random_mode_) random_mode_->languageChanged();
     if (lists_) lists_->writeLanguageRows(texts_->language);
+    if (file_) file_->languageChanged();
     if (messages_) messages_->languageChanged();
 }
 
