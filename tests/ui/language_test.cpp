@@ -47,14 +47,30 @@ std::set<QString> tableTexts(const LanguageTexts& t) {
     for (const CaptionEntry& e : t.instructorCaptions) add(e.text);
     for (const char* s : {t.title, t.banner, t.aboutText, t.instructorTitle}) add(s);
     const SharedTexts& s = t.shared;
-    for (const char* x :
-         {s.replayTextCaption, s.resumeTextCaption, s.hideCaption, s.showCaption, s.lessonWord,
-          s.msgNotEnoughMemory, s.msgCannotOpenSoundCard, s.msgStopPlayingBeforeSoundCard,
-          s.msgQuitConfirm, s.msgCannotCreateSettings, s.spacingTitle, s.msgNoMorseCharacters,
-          s.msgDelimitersMustDiffer, s.msgStopRandomBeforeClearing, s.msgNothingToClear,
-          s.msgStopRandomBeforeRecording, s.msgNothingToRecord, s.msgStopPlayingBeforeRecording,
-          s.msgWriteError, s.msgFileError, s.msgCannotOpenFile, s.localCharactersPageFull,
-          s.helpTitle, s.msgHelpMissing}) {
+    for (const char* x : {s.replayTextCaption,
+                          s.resumeTextCaption,
+                          s.hideCaption,
+                          s.showCaption,
+                          s.lessonWord,
+                          s.msgNotEnoughMemory,
+                          s.msgCannotOpenSoundCard,
+                          s.msgStopPlayingBeforeSoundCard,
+                          s.msgQuitConfirm,
+                          s.msgCannotCreateSettings,
+                          s.spacingTitle,
+                          s.msgNoMorseCharacters,
+                          s.msgDelimitersMustDiffer,
+                          s.msgStopRandomBeforeClearing,
+                          s.msgNothingToClear,
+                          s.msgStopRandomBeforeRecording,
+                          s.msgNothingToRecord,
+                          s.msgStopPlayingBeforeRecording,
+                          s.msgWriteError,
+                          s.msgFileError,
+                          s.msgCannotOpenFile,
+                          s.localCharactersPageFull,
+                          s.helpTitle,
+                          s.msgHelpMissing}) {
         add(x);
     }
     return all;
@@ -188,7 +204,8 @@ TEST_F(LanguageWindowTest, EachSwitchRewritesEveryTextAndLeavesNoneOfAnotherLang
         }
         for (const QString& s : tableTexts(t)) foreign.erase(s);
         for (const auto& [where, text] : readableTexts()) {
-            EXPECT_FALSE(foreign.contains(text)) << where.toStdString() << ": " << text.toStdString();
+            EXPECT_FALSE(foreign.contains(text))
+                << where.toStdString() << ": " << text.toStdString();
         }
         // The texts composed from the shared words.
         const SummaryWords& w = t.summary;
@@ -202,8 +219,7 @@ TEST_F(LanguageWindowTest, EachSwitchRewritesEveryTextAndLeavesNoneOfAnotherLang
         EXPECT_TRUE(
             startsWith(form->fileMode().LabelwordsFile->text(), w.spacingBetweenCharacters));
         EXPECT_EQ(form->randomMode().ButtonHide->text(), QString::fromUtf8(t.shared.showCaption));
-        EXPECT_EQ(form->fileMode().ButtonHideFile->text(),
-                  QString::fromUtf8(t.shared.hideCaption));
+        EXPECT_EQ(form->fileMode().ButtonHideFile->text(), QString::fromUtf8(t.shared.hideCaption));
         EXPECT_EQ(form->ButtonReplayText->text(), QString::fromUtf8(t.shared.replayTextCaption));
         // The empty page-full warning stays empty.
         EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("LabelShortcutPlein"))->text(), "");

@@ -80,9 +80,11 @@ TEST_F(SettingsWindowTest, StoredValuesReachTheControls) {
     EXPECT_EQ(timing().wordSpacingFactor(), 2);
     EXPECT_EQ(form->UpDownAmplitude->value(), -6);
     EXPECT_EQ(form->soundTables().params().levelGain, levelGain(-6));
+    // The file is French, and so is the real-speed text.
+    EXPECT_TRUE(form->Francais1->isChecked());
     EXPECT_EQ(timing().LabelVitesseCorrigee->text(),
-              QStringLiteral("Real speed (wpm) = %1")
-                  .arg(QString::fromStdString(formatOneDecimal(effectiveSpeed(18, 2, 2)))));
+              QString::fromStdString(frenchTexts().summary.realSpeedPrefix +
+                                     formatOneDecimal(effectiveSpeed(18, 2, 2))));
 }
 
 TEST_F(SettingsWindowTest, EachWayOutWritesTheChangedValuesAndKeepsEverythingElse) {
@@ -116,7 +118,8 @@ TEST_F(SettingsWindowTest, AFailedWriteKeepsTheOldFileAndSaysSo) {
     form->UpDownVitesse->stepUp();
     form->MenuOutilsQuit->trigger();
     EXPECT_EQ(readFile(path), original);
-    EXPECT_EQ(ui.warnings, QStringList{QStringLiteral("Can't create keybird.dat !")});
+    EXPECT_EQ(ui.warnings,
+              QStringList{QString::fromUtf8(frenchTexts().shared.msgCannotCreateSettings)});
     EXPECT_EQ(ui.terminations, 1);  // the program ends anyway
     for (const auto& entry : fs::directory_iterator(folder())) {
         EXPECT_EQ(entry.path().filename(), "keybird.dat") << "a temporary file was left";
