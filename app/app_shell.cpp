@@ -35,8 +35,9 @@ void AppShell::FormCreate() {
         port->RadioGroupCOMClick(*cl.comPort);
     }
     if (cl.speed) f_.UpDownVitesse->setValue(*cl.speed);
-    // A language switch wins over the settings file; a start that ends in English applies
-    // it in full, since the window was built with texts of no language in particular.
+    // A language switch wins over the settings file. English was written before the
+    // settings were read (their handlers compose labels from its words); a start that
+    // ends in English writes it once more so every label is composed with all settings.
     if (cl.language) {
         if (const auto lang = languageFromCode(*cl.language)) f_.ApplyLanguage(*lang);
     }

@@ -34,16 +34,17 @@ int characterDuration(std::string_view code, const ElementDurations& d, int trai
     return n + trailingGaps * d.gap;
 }
 
-std::string formatOneDecimal(Real value) {
+std::string formatOneDecimal(Real value, char decimalPoint) {
     const Real tenths = std::floor(std::fabs(value) * 10.0L + 0.5L);
     const long long t = static_cast<long long>(tenths);
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%s%lld.%lld", (value < 0 && t != 0) ? "-" : "", t / 10, t % 10);
+    std::snprintf(buf, sizeof buf, "%s%lld%c%lld", (value < 0 && t != 0) ? "-" : "", t / 10,
+                  decimalPoint, t % 10);
     return buf;
 }
 
 std::string realSpeedText(const SummaryWords& words, Real eff) {
-    return words.realSpeedPrefix + formatOneDecimal(eff);
+    return words.realSpeedPrefix + formatOneDecimal(eff, words.decimalPoint);
 }
 
 std::string fileSummaryText(const SummaryWords& words, int spacing, Real eff) {

@@ -65,7 +65,7 @@ inline int blankGapCount(int wordSpacingFactor) {
 int characterDuration(std::string_view code, const ElementDurations& d, int trailingGaps);
 
 // Fixed notation with one decimal, halves away from zero ("11.3").
-std::string formatOneDecimal(Real value);
+std::string formatOneDecimal(Real value, char decimalPoint = '.');
 
 // The words of the current language used in the speed texts.
 struct SummaryWords {
@@ -78,6 +78,8 @@ struct SummaryWords {
     std::string nonMixed = "Non-mixed characters";
     std::string callsigns = "Callsigns";
     std::string mixed = "Mixed Characters";
+    // Not a word, but the reader's: the decimal separator of the real speed.
+    char decimalPoint = '.';
 };
 
 std::string realSpeedText(const SummaryWords& words, Real effectiveSpeed);

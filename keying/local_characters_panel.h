@@ -82,12 +82,15 @@ public:
     QPushButton* ButtonLocalCaractereExit = nullptr;
     QLabel* LabelLocalPlein = nullptr;
 
+public:
+    // The page-full warning from the page's state, in the current language.
+    void showFullLabel();
+
 private:
     // Entry 1..count holding c (either case); 0 none.
     int findEntry(unsigned char c) const;
     std::string row(int entry) const;  // Windows-1252
     void setRow(int entry, const std::string& text);
-    void showFullLabel();
     void localCharactersChanged();
 
     TForm1& f_;

@@ -56,9 +56,12 @@ public:
     QPushButton* ButtonShortcutExit = nullptr;
     QLabel* LabelShortcutPlein = nullptr;
 
+public:
+    // The page-full warning from the page's state, in the current language.
+    void showFullLabel();
+
 private:
     bool full() const;
-    void showFullLabel();
 
     TForm1& f_;
     QObject context_;  // of the connections made here: they end with this panel

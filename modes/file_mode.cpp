@@ -188,7 +188,7 @@ void FileMode::reenableFileButtons() {
 
 void FileMode::UpdateFileSummary() {
     LabelwordsFile->setText(QString::fromStdString(fileSummaryText(
-        f_.texts().summary, f_.timing().SpinEditEspace->value(), f_.timing().effectiveSpeed())));
+        f_.summaryWords(), f_.timing().SpinEditEspace->value(), f_.timing().effectiveSpeed())));
 }
 
 void FileMode::languageChanged() {

@@ -532,7 +532,7 @@ void RandomMode::UpdateRandomSummary() {
                 : menuCallsigns->isChecked() ? GroupContent::Callsigns
                                              : GroupContent::Mixed;
     LabelWords->setText(QString::fromStdString(randomSummaryText(
-        f_.texts().summary, g, f_.timing().SpinEditEspace->value(), f_.timing().effectiveSpeed())));
+        f_.summaryWords(), g, f_.timing().SpinEditEspace->value(), f_.timing().effectiveSpeed())));
 }
 
 void RandomMode::showSetName(const QString& name) {
@@ -540,6 +540,8 @@ void RandomMode::showSetName(const QString& name) {
     f_.quiz().showSetName(name);
 }
 
+// A lesson is named by the number it was chosen with (OK), not by the row the choice
+// panel shows now: paging through the lessons without OK changes no set.
 void RandomMode::refreshSetName() {
     if (setClass_ != CharacterClass::Chosen || chosenLesson_ == 0) {
         showSetName(withoutAccessKey(setItem(setClass_)->text()));

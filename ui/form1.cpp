@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
@@ -563,18 +564,19 @@ void TForm1::ApplyLanguage(Language lang, bool force) {
     if (lang == texts_->language && !force) return;
     languageItem(lang)->setChecked(true);
     texts_ = &languageTexts(lang);
+    summaryWords_ = texts_->summary;
+    if (const QString point = QLocale::system().decimalPoint(); point.size() == 1) {
+        summaryWords_.decimalPoint = point.at(0).toLatin1() ? point.at(0).toLatin1() : '.';
+    }
     setWindowTitle(QString::fromUtf8(texts_->title));
     Label5->setText(QString::fromUtf8(texts_->banner));
     for (const CaptionEntry& e : texts_->captions) {
         const QString name = QString::fromLatin1(e.control);
         const QString text = QString::fromUtf8(e.text);
         if (QWidget* w = findChild<QWidget*>(name)) {
-            // The page-full warnings are empty unless the page is full; a switch must
-            // not make one appear.
-            if (auto* warning = qobject_cast<QLabel*>(w);
-                warning && PageFullWarnings.contains(name) && warning->text().isEmpty()) {
-                continue;
-            }
+            // The page-full warnings are empty unless the page is full: their panels
+            // say it (below), from the page's state, so one never appears by a switch.
+            if (PageFullWarnings.contains(name)) continue;
             if (e.property == TextProperty::Hint) {
                 w->setToolTip(text);
             } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
@@ -605,6 +607,8 @@ void TForm1::ApplyLanguage(Language lang, bool force) {
     if (lists_) lists_->writeLanguageRows(texts_->language);
     if (file_) file_->languageChanged();
     if (messages_) messages_->languageChanged();
+    if (localCharacters_) localCharacters_->showFullLabel();
+    if (shortcutPanel_) shortcutPanel_->showFullLabel();
 }
 
 bool TForm1::closeOpenSidePanel(PanelCloser by) {

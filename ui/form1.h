@@ -98,6 +98,8 @@ public:
     TransmitterKeying& keying() { return *keying_; }
     UiServices& ui() { return *ui_; }
     const LanguageTexts& texts() const { return *texts_; }
+    // The current language's words of the speed texts, with the system's decimal point.
+    const SummaryWords& summaryWords() const { return summaryWords_; }
     const std::vector<std::string>& arguments() const { return arguments_; }
 
     PlayControl& play() { return *play_; }
@@ -278,6 +280,7 @@ private:
     TransmitterKeying* keying_;
     UiServices* ui_;
     const LanguageTexts* texts_;
+    SummaryWords summaryWords_;
     std::vector<std::string> arguments_;
     struct SidePanel {
         QWidget* panel;

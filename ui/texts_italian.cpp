@@ -80,7 +80,7 @@ constexpr CaptionEntry kCaptions[] = {
     {"MenuDelayedPlay", P::Caption, "Riproduzione &differita"},
     {"MenuContinuous", P::Caption, "Ripetizione &continua"},
     {"MenuMaskedtext", P::Caption, "Testo &mascherato"},
-    {"RadioGroupTXDelay", P::Caption, "&Ritardo TX"},
+    {"RadioGroupTXDelay", P::Caption, "Ritar&do TX"},
     {"MenuLocalCharacters", P::Caption, "Caratteri l&ocali"},
     {"MenuLocalShortcuts", P::Caption, "Scorc&iatoie"},
     {"MenuLocalMessages", P::Caption, "Messaggi locali"},

@@ -79,7 +79,7 @@ constexpr CaptionEntry kCaptions[] = {
     {"MenuDelayedPlay", P::Caption, "Reprodução &diferida"},
     {"MenuContinuous", P::Caption, "&Repetição contínua"},
     {"MenuMaskedtext", P::Caption, "Texto esc&ondido"},
-    {"RadioGroupTXDelay", P::Caption, "&Atraso TX"},
+    {"RadioGroupTXDelay", P::Caption, "A&traso TX"},
     {"MenuLocalCharacters", P::Caption, "&Caracteres locais"},
     {"MenuLocalShortcuts", P::Caption, "&Atalhos"},
     {"MenuLocalMessages", P::Caption, "Mensagens locais"},

@@ -77,7 +77,7 @@ CharacterSettings TimingControls::characterSettings() const {
 void TimingControls::refreshSpeedTexts() {
     effectiveSpeed_ =
         kb::effectiveSpeed(f_.UpDownVitesse->value(), SpinEditEspace->value(), wordSpacingFactor_);
-    const QString text = QString::fromStdString(realSpeedText(f_.texts().summary, effectiveSpeed_));
+    const QString text = QString::fromStdString(realSpeedText(f_.summaryWords(), effectiveSpeed_));
     LabelVitesseCorrigee->setText(text);
     f_.UpDownVitesse->setToolTip(text);
     if (afterTimingChange) afterTimingChange();
