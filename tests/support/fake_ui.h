@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "ui/ui_services.h"
 
@@ -11,6 +12,10 @@ namespace kb::test {
 class FakeUi : public UiServices {
 public:
     void warning(QWidget*, const QString& text) override { warnings << text; }
+    void information(QWidget*, const QString& text) override {
+        informations << text;
+        if (onInformation) onInformation();
+    }
     void error(QWidget*, const QString& text) override { errors << text; }
     bool confirm(QWidget*, const QString& text) override {
         questions << text;
@@ -36,7 +41,9 @@ public:
     int openRequests = 0;
     QString openFilter;
     QString saveFilter;
-    QStringList warnings, errors, questions;
+    QStringList warnings, errors, questions, informations;
+    // Runs while an information box would be open (it is modal: the event loop goes on).
+    std::function<void()> onInformation;
     int beeps = 0;
     int terminations = 0;
 };
