@@ -20,9 +20,9 @@ namespace kb {
 
 QStringList helpSearchDirs(const QString& programDir) {
     const QDir program(programDir);
-    QStringList dirs{QDir::cleanPath(program.absolutePath()),
-                     QDir::cleanPath(program.absoluteFilePath(
-                         QStringLiteral(KEYBIRD_HELP_INSTALL_RELDIR)))};
+    QStringList dirs{
+        QDir::cleanPath(program.absolutePath()),
+        QDir::cleanPath(program.absoluteFilePath(QStringLiteral(KEYBIRD_HELP_INSTALL_RELDIR)))};
 #ifdef KEYBIRD_HELP_SOURCE_DIR
     dirs << QDir::cleanPath(QStringLiteral(KEYBIRD_HELP_SOURCE_DIR));
 #endif
