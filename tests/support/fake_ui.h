@@ -3,7 +3,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 #include "ui/ui_services.h"
 
@@ -12,10 +11,7 @@ namespace kb::test {
 class FakeUi : public UiServices {
 public:
     void warning(QWidget*, const QString& text) override { warnings << text; }
-    void information(QWidget*, const QString& text) override {
-        informations << text;
-        if (onInformation) onInformation();
-    }
+    void information(QWidget*, const QString& text) override { informations << text; }
     void error(QWidget*, const QString& text) override { errors << text; }
     bool confirm(QWidget*, const QString& text) override {
         questions << text;
@@ -42,8 +38,6 @@ public:
     QString openFilter;
     QString saveFilter;
     QStringList warnings, errors, questions, informations;
-    // Runs while an information box would be open (it is modal: the event loop goes on).
-    std::function<void()> onInformation;
     int beeps = 0;
     int terminations = 0;
 };
