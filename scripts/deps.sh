@@ -14,6 +14,7 @@ if [ "${1:-}" = "--test" ]; then
   packages+=(
     clang libclang-rt-14-dev clang-format
     pulseaudio pulseaudio-utils libasound2-plugins alsa-utils sox multimon-ng
+    desktop-file-utils
   )
 fi
 

@@ -41,6 +41,7 @@
 #include "modes/record_panel.h"
 #include "modes/reference_lists.h"
 #include "modes/typed_text.h"
+#include "ui/help_window.h"
 #include "ui/timing_controls.h"
 #include "ui/typed_text_edit.h"
 #include "ui/ui_services.h"
@@ -140,6 +141,7 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     shortcutPanel_ = std::make_unique<ShortcutPanel>(*this);
     messages_ = std::make_unique<MessagePanel>(*this);
     soundCard_ = std::make_unique<SoundCardPanel>(*this, devices.devices);
+    new HelpMenu(*this);  // F1 and F2; a child of the window
     if (keyer_) {
         portPanel_ = std::make_unique<PortPanel>(*this, *keyer_);
         // A serial line that fails on the keying thread is handled here, on the GUI thread.

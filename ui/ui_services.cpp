@@ -11,6 +11,10 @@ void QtUiServices::warning(QWidget* parent, const QString& text) {
     QMessageBox::warning(parent, QStringLiteral("Keybird"), text);
 }
 
+void QtUiServices::information(QWidget* parent, const QString& text) {
+    QMessageBox::information(parent, QStringLiteral("Keybird"), text);
+}
+
 void QtUiServices::error(QWidget* parent, const QString& text) {
     QMessageBox::critical(parent, QStringLiteral("Keybird"), text);
 }

@@ -14,6 +14,9 @@ public:
     virtual ~UiServices() = default;
     // A warning box with one OK button.
     virtual void warning(QWidget* parent, const QString& text) = 0;
+    // An information box with one OK button, waiting until it is closed (the about box).
+    // Nothing by default, for stand-ins that have no use for it.
+    virtual void information(QWidget* /*parent*/, const QString& /*text*/) {}
     // An error box with one OK button (device and file errors).
     virtual void error(QWidget* parent, const QString& text) = 0;
     // A Yes / No question; true for Yes.
@@ -36,6 +39,7 @@ public:
 class QtUiServices final : public UiServices {
 public:
     void warning(QWidget* parent, const QString& text) override;
+    void information(QWidget* parent, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
     bool confirm(QWidget* parent, const QString& text) override;
     QString saveFileName(QWidget* parent, const QString& defaultName,

@@ -11,6 +11,7 @@ namespace kb::test {
 class FakeUi : public UiServices {
 public:
     void warning(QWidget*, const QString& text) override { warnings << text; }
+    void information(QWidget*, const QString& text) override { informations << text; }
     void error(QWidget*, const QString& text) override { errors << text; }
     bool confirm(QWidget*, const QString& text) override {
         questions << text;
@@ -36,7 +37,7 @@ public:
     int openRequests = 0;
     QString openFilter;
     QString saveFilter;
-    QStringList warnings, errors, questions;
+    QStringList warnings, errors, questions, informations;
     int beeps = 0;
     int terminations = 0;
 };
