@@ -324,6 +324,9 @@ double TForm1::layoutScale() const {
 }
 
 void TForm1::fitWindowToTexts() {
+    // Before the window is first shown its widgets have not taken the style's fonts and
+    // sizes yet.
+    ensurePolished();
     // A button that changes its caption, or gives its place to another, keeps the width
     // of the widest, so the column does not grow under a fixed window.
     const auto reserve = [](std::initializer_list<QPushButton*> buttons, const QStringList& texts) {
@@ -369,8 +372,17 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     // No quiz question can be asked while any side panel is open: what the panel changes
     // (the set, the spacing, the devices) must not change under a question.
     // (ShowToParent and HideToParent also come while the window itself is hidden.)
-    // A panel opens over the mode view, whichever was built last.
-    if (event->type() == QEvent::ShowToParent) static_cast<QWidget*>(watched)->raise();
+    // A panel opens over the mode view, whichever was built last; one whose texts grew
+    // since the window was fitted makes it fit again.
+    if (event->type() == QEvent::ShowToParent) {
+        auto* panel = static_cast<QWidget*>(watched);
+        panel->raise();
+        const QSize need = panel->minimumSizeHint();
+        if (!panel->isWindow() && (need.width() > RightArea->minimumWidth() ||
+                                   need.height() > RightArea->minimumHeight())) {
+            fitWindowToTexts();
+        }
+    }
     if ((event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent) && quiz_) {
         const bool anyOpen = std::any_of(sidePanels_.begin(), sidePanels_.end(),
                                          [](const SidePanel& p) { return !p.panel->isHidden(); });
