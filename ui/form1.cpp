@@ -315,6 +315,8 @@ void TForm1::addModeView(QWidget* view) {
 void TForm1::addSidePanel(QWidget* panel, std::function<void()> close, bool stopPassesOver) {
     panel->setParent(RightArea);
     panel->hide();
+    // It covers the view beneath it: the list must not show through.
+    panel->setAutoFillBackground(true);
     static_cast<QGridLayout*>(RightArea->layout())->addWidget(panel, 0, 0, Qt::AlignBottom);
     registerSidePanel(panel, std::move(close), stopPassesOver);
 }

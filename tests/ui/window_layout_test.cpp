@@ -101,10 +101,9 @@ TEST_F(WindowLayoutTest, TheWindowIsFixedAndEveryPanelOpensInsideTheRightHandAre
         EXPECT_EQ(form->minimumSize(), form->maximumSize());
         EXPECT_EQ(form->size(), form->minimumSize());
         EXPECT_GE(form->RightArea->height(), 425);
-        for (const char* name :
-             {"PanelChoixRandom", "PanelEspace", "PanelMaskedText", "PanelLocalLesson",
-              "PanelLocalCharacters", "PanelLocalShortcut", "PanelMsg", "PanelTextRecord",
-              "PanelCarteSon"}) {
+        for (const char* name : {"PanelChoixRandom", "PanelEspace", "PanelMaskedText",
+                                 "PanelLocalLesson", "PanelLocalCharacters", "PanelLocalShortcut",
+                                 "PanelMsg", "PanelTextRecord", "PanelCarteSon"}) {
             SCOPED_TRACE(name);
             auto* panel = form->RightArea->findChild<QWidget*>(QString::fromLatin1(name));
             ASSERT_NE(panel, nullptr);
