@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -9,8 +10,13 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QVBoxLayout>
+#include <cmath>
+#include <vector>
 
+#include "app/settings_file.h"
 #include "audio/noise.h"
 #include "ui/form1.h"
 #include "ui/timing_controls.h"
@@ -19,10 +25,62 @@ namespace kb {
 
 namespace {
 
+// The labels beside a vertical track bar, each level with the handle at its own
+// position, whatever the style draws: rows of a grid would drift off the marks.
+class TrackBarScale final : public QWidget {
+public:
+    TrackBarScale(QSlider* bar, const QStringList& labels, const std::vector<int>& positions,
+                  QWidget* parent)
+        : QWidget(parent), bar_(bar), positions_(positions) {
+        int width = 0;
+        for (const QString& text : labels) {
+            labels_.push_back(new QLabel(text, this));
+            width = std::max(width, labels_.back()->sizeHint().width());
+        }
+        setMinimumWidth(width);
+        bar_->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Resize || e->type() == QEvent::Move) place();
+        return false;
+    }
+    void resizeEvent(QResizeEvent*) override { place(); }
+
+private:
+    void place() {
+        QStyleOptionSlider opt;
+        opt.initFrom(bar_);
+        opt.orientation = Qt::Vertical;
+        opt.minimum = bar_->minimum();
+        opt.maximum = bar_->maximum();
+        opt.upsideDown = !bar_->invertedAppearance();
+        opt.tickPosition = bar_->tickPosition();
+        opt.tickInterval = bar_->tickInterval();
+        opt.pageStep = bar_->pageStep();
+        opt.singleStep = bar_->singleStep();
+        for (std::size_t k = 0; k < labels_.size(); ++k) {
+            opt.sliderPosition = opt.sliderValue = positions_[k];
+            const QRect handle = bar_->style()->subControlRect(QStyle::CC_Slider, &opt,
+                                                               QStyle::SC_SliderHandle, bar_);
+            const int y = mapFromGlobal(bar_->mapToGlobal(handle.center())).y();
+            QLabel* l = labels_[k];
+            l->resize(l->sizeHint());
+            l->move(0, y - (l->height() - 1) / 2);  // its centre row on the handle's
+        }
+    }
+    QSlider* bar_;
+    std::vector<QLabel*> labels_;
+    std::vector<int> positions_;
+};
+
 // A vertical track bar whose position 0 is at the top, as the dialogs have always drawn
-// them, with labels beside it from top to bottom.
+// them, with labels beside it at the given positions. The bar stands half a label in
+// from the ends, so the end labels are not cut.
 QSlider* verticalTrackBar(QWidget* parent, const char* name, int max, int position,
-                          const QStringList& labels, QGridLayout* grid) {
+                          const QStringList& labels, const std::vector<int>& positions,
+                          QGridLayout* grid) {
     auto* bar = new QSlider(Qt::Vertical, parent);
     bar->setObjectName(QString::fromLatin1(name));
     bar->setRange(0, max);
@@ -31,15 +89,18 @@ QSlider* verticalTrackBar(QWidget* parent, const char* name, int max, int positi
     bar->setPageStep(1);
     bar->setValue(position);
     bar->setMinimumHeight(220);
-    grid->addWidget(bar, 0, 0, static_cast<int>(labels.size()), 1);
-    for (int k = 0; k < labels.size(); ++k) {
-        auto* l = new QLabel(labels[k], parent);
-        const Qt::Alignment v = k == 0                   ? Qt::AlignTop
-                                : k == labels.size() - 1 ? Qt::AlignBottom
-                                                         : Qt::AlignVCenter;
-        grid->addWidget(l, k, 1, v | Qt::AlignLeft);
-    }
+    const int inset = bar->fontMetrics().height() / 2 + 1;
+    grid->setContentsMargins(grid->contentsMargins() + QMargins(0, inset, 0, inset));
+    grid->addWidget(bar, 0, 0);
+    auto* scale = new TrackBarScale(bar, labels, positions, parent);
+    scale->setObjectName(QString::fromLatin1(name) + QStringLiteral("Scale"));
+    grid->addWidget(scale, 0, 1);
     return bar;
+}
+
+// Labels at the two ends of a bar of 0..max.
+std::vector<int> ends(int max) {
+    return {0, max};
 }
 
 void setUpDialog(QDialog* d, const char* name, const char* caption) {
@@ -55,8 +116,16 @@ TFormNote::TFormNote(TForm1& form) : QDialog(&form), f_(form) {
     auto* v = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     QStringList labels;
-    for (int hz = 1500; hz >= 100; hz -= 100) labels << QStringLiteral("%1 Hz").arg(hz);
-    TrackBarNote = verticalTrackBar(this, "TrackBarNote", 140, 70, labels, grid);
+    std::vector<int> positions;
+    constexpr int Positions = 140;
+    // Each label stands at the position whose pitch it names.
+    for (int p = 0; p <= Positions; ++p) {
+        const long double pitch = pitchOfNotePosition(p);
+        if (std::fmod(pitch, 100.0L) != 0) continue;
+        labels << QStringLiteral("%1 Hz").arg(static_cast<int>(pitch));
+        positions.push_back(p);
+    }
+    TrackBarNote = verticalTrackBar(this, "TrackBarNote", Positions, 70, labels, positions, grid);
     TrackBarNote->setMinimumHeight(360);
     v->addLayout(grid);
     CheckBoxTonExamen = new QCheckBox(QStringLiteral("Examen France"), this);
@@ -73,7 +142,7 @@ void TFormNote::showEvent(QShowEvent* e) {
 }
 
 void TFormNote::rebuildTone() {
-    const Real pitch = 1500.0L - 10.0L * static_cast<Real>(TrackBarNote->value());
+    const Real pitch = pitchOfNotePosition(TrackBarNote->value());
     f_.soundTables().setPitch(
         pitch, CheckBoxTonExamen->isChecked() ? ToneType::Examination : ToneType::Sine);
 }
@@ -107,8 +176,9 @@ TFormNoise::TFormNoise(TForm1& form) : QDialog(&form), f_(form) {
     setUpDialog(this, "FormNoise", "KEYBIRD");
     auto* row = new QHBoxLayout(this);
     auto* grid = new QGridLayout;
-    TrackBarNoise = verticalTrackBar(this, "TrackBarNoise", 20, 10,
-                                     {QStringLiteral("Max"), QStringLiteral("Min")}, grid);
+    TrackBarNoise =
+        verticalTrackBar(this, "TrackBarNoise", 20, 10,
+                         {QStringLiteral("Max"), QStringLiteral("Min")}, ends(20), grid);
     row->addLayout(grid);
     auto* bw = new QGroupBox(QStringLiteral("BW"), this);
     bw->setObjectName(QStringLiteral("GroupBoxBW"));
@@ -163,8 +233,9 @@ QRadioButton* TFormNoise::bandwidthButton(int hold) {
 TFormQSB::TFormQSB(TForm1& form) : QDialog(&form), f_(form) {
     setUpDialog(this, "FormQSB", "QSB");
     auto* grid = new QGridLayout(this);
-    TrackBarQSB = verticalTrackBar(this, "TrackBarQSB", 20, 10,
-                                   {QStringLiteral("O dB"), QStringLiteral("-20 dB")}, grid);
+    TrackBarQSB =
+        verticalTrackBar(this, "TrackBarQSB", 20, 10,
+                         {QStringLiteral("O dB"), QStringLiteral("-20 dB")}, ends(20), grid);
     connect(TrackBarQSB, &QSlider::valueChanged, this, [this] { TrackBarQSBChange(); });
 }
 

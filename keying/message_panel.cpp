@@ -86,10 +86,10 @@ MessagePanel::MessagePanel(TForm1& form) : f_(form) {
     }
     grid->setRowStretch(MessageCount + 1, 1);
     PanelMsg->setWidget(body);
-    form.addDockWidget(Qt::RightDockWidgetArea, PanelMsg);
-    PanelMsg->hide();
-    // A direct send happens with the panel open: Stop and Quit must reach the sending.
-    form.registerSidePanel(
+    // It opens over the lower right-hand area like the other panels, and its float
+    // button takes it out as a window of its own. A direct send happens with the panel
+    // open: Stop and Quit must reach the sending.
+    form.addSidePanel(
         PanelMsg, [this] { ButtonCloseMsg->click(); }, true);
 
     QObject::connect(MenuLocalMessages, &QAction::triggered, ctx,

@@ -131,9 +131,7 @@ void FileMode::buildPanel() {
     v->addWidget(FileEdit, 1);
 
     PanelFile->hide();
-    // The mode views share the top of the right-hand area; side panels open below them.
-    auto* area = static_cast<QBoxLayout*>(f_.RightArea->layout());
-    area->insertWidget(0, PanelFile, 1);
+    f_.addModeView(PanelFile);
 }
 
 void FileMode::wire() {
@@ -328,7 +326,7 @@ void FileMode::ButtonPlayFileClick() {
     pending += fileText_;
     // Typing the start delimiter outside a file must not silence the file's beginning.
     f_.state().mask.active = false;
-    if (f_.MenuContinuous->menuAction()->isChecked()) pending += ' ';
+    if (f_.play().continuousReplay()) pending += ' ';
     fileResumeText_.clear();
     filePosition_ = 0;
     highlightSkew_ = 0;

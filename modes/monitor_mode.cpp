@@ -90,7 +90,7 @@ MonitorMode::~MonitorMode() {
 void MonitorMode::build() {
     GroupBoxMonitor = named(new QGroupBox(f_.RightArea), "GroupBoxMonitor");
     GroupBoxMonitor->hide();
-    f_.RightArea->layout()->addWidget(GroupBoxMonitor);
+    f_.addModeView(GroupBoxMonitor);
     auto* g = new QGridLayout(GroupBoxMonitor);
     LabelMonitor = named(new QLabel(GroupBoxMonitor), "LabelMonitor");
     LabelMonitor->setWordWrap(true);

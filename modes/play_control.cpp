@@ -162,7 +162,7 @@ void PlayControl::textEnded() {
     // least of all during a continuous replay's standby.
     Timer1->stop();
     const bool stopped = std::exchange(stopping_, false);
-    if (!stopped && f_.MenuContinuous->menuAction()->isChecked()) {
+    if (!stopped && continuous_) {
         for (Mode* m : modes_) {
             if (m->endsForReplay()) {
                 replaying_ = m;
@@ -235,7 +235,7 @@ void PlayControl::TimerBoucleTimer() {
 }
 
 void PlayControl::MenuNoBoucleClick() {
-    f_.MenuContinuous->menuAction()->setChecked(false);
+    continuous_ = false;
     cancelStandby();
 }
 
@@ -248,7 +248,7 @@ void PlayControl::cancelStandby() {
 }
 
 void PlayControl::MenuStandbyClick(int intervalMs) {
-    f_.MenuContinuous->menuAction()->setChecked(true);
+    continuous_ = true;
     TimerBoucle->setInterval(intervalMs);
 }
 

@@ -52,6 +52,8 @@ public:
     void TimerTXDelayTimer();
     void MenuNoBoucleClick();
     void MenuStandbyClick(int intervalMs);
+    // A standby item is chosen: a finished text plays again after the standby.
+    bool continuousReplay() const { return continuous_; }
     // Quit and close: the engine and every timer stop at once.
     void shutDown();
 
@@ -83,7 +85,8 @@ private:
     std::unique_ptr<PlaybackEngine> engine_;
     std::vector<Mode*> modes_;
     Mode* replaying_ = nullptr;  // the mode whose text TimerBoucle replays
-    bool stopping_ = false;      // Stop was pressed: this text ends, it does not loop
+    bool continuous_ = false;
+    bool stopping_ = false;  // Stop was pressed: this text ends, it does not loop
 };
 
 }  // namespace kb

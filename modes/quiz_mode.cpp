@@ -111,7 +111,7 @@ QuizMode::QuizMode(TForm1& form) : f_(form) {
 void QuizMode::build() {
     QuizGroupBox = named(new QGroupBox(f_.RightArea), "QuizGroupBox");
     QuizGroupBox->hide();
-    f_.RightArea->layout()->addWidget(QuizGroupBox);
+    f_.addModeView(QuizGroupBox);
     auto* g = new QGridLayout(QuizGroupBox);
 
     QuizLabel = named(new QLabel(QuizGroupBox), "QuizLabel");

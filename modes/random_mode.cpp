@@ -180,9 +180,7 @@ void RandomMode::buildView() {
     v->addWidget(MemoRandom, 1);
 
     GroupBoxRandom->hide();
-    // The mode views share the top of the right-hand area; side panels open below them.
-    auto* area = static_cast<QBoxLayout*>(f_.RightArea->layout());
-    area->insertWidget(0, GroupBoxRandom, 1);
+    f_.addModeView(GroupBoxRandom);
 }
 
 void RandomMode::buildMenus() {
@@ -221,7 +219,6 @@ void RandomMode::buildMenus() {
         MenuWordslength->addAction(a);
     }
     MenuFixedWords[DefaultWordLength - MinWordLength]->setChecked(true);
-    MenuWordslength->addSeparator();
     MenuWordContent = namedAction(&f, "MenuWordContent");
     menuCallsigns = namedAction(&f, "menuCallsigns");
     for (QAction* a : {MenuWordContent, menuCallsigns}) {

@@ -117,7 +117,8 @@ QFont listFont(bool fixedPitch) {
 
 // The list and the view that shows it in the right-hand area (the list itself, or its
 // page holder).
-ReferenceListBox* makeList(QWidget* area, const char* name, bool paged, int rows, QWidget*& view) {
+ReferenceListBox* makeList(TForm1& f, const char* name, bool paged, int rows, QWidget*& view) {
+    QWidget* area = f.RightArea;
     auto* list = named(new ReferenceListBox(area, paged), name);
     list->setFont(listFont(paged));
     QPalette p = list->palette();
@@ -130,8 +131,7 @@ ReferenceListBox* makeList(QWidget* area, const char* name, bool paged, int rows
         list->fitPage();
         view = named(new PageHolder(area, list), "ListAlphabetPage");
     }
-    // The mode views share the top of the right-hand area; side panels open below them.
-    static_cast<QBoxLayout*>(area->layout())->insertWidget(0, view, paged ? 0 : 1);
+    f.addModeView(view);
     return list;
 }
 
@@ -164,10 +164,9 @@ QString characterRow(const std::string& shown, const std::string& code, std::siz
 
 ReferenceLists::ReferenceLists(TForm1& form) : f_(form) {
     QWidget* view = nullptr;
-    auto* alphabet = makeList(f_.RightArea, "ListAlphabet", true, AlphabetRowCount, alphabetView_);
-    auto* codeQ = makeList(f_.RightArea, "ListCodeQ", false, QCodeCount, view);
-    auto* abbreviations =
-        makeList(f_.RightArea, "ListAbreviations", false, AbbreviationCount, view);
+    auto* alphabet = makeList(f_, "ListAlphabet", true, AlphabetRowCount, alphabetView_);
+    auto* codeQ = makeList(f_, "ListCodeQ", false, QCodeCount, view);
+    auto* abbreviations = makeList(f_, "ListAbreviations", false, AbbreviationCount, view);
     ListAlphabet = alphabet;
     ListCodeQ = codeQ;
     ListAbreviations = abbreviations;

@@ -132,7 +132,7 @@ void TypedTextMode::ButtonReplayTextClick() {
         box->setCursorPosition(0);
         playedCount_ = 0;
     }
-    if (f_.MenuContinuous->menuAction()->isChecked()) pending += ' ';
+    if (f_.play().continuousReplay()) pending += ' ';
 
     f_.setActivityControlsEnabled(false);
     f_.ButtonPlayFile->setEnabled(false);

@@ -164,10 +164,10 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
 
     wire();
     orderToolsMenu();
+    orderOptionsMenu();
+    showInertKeys();
 
-    // The window starts at its classic 646 x 490, grown to whatever the fonts need.
-    const QSize classic(646, 490);
-    resize(classic.expandedTo(sizeHint()));
+    fitWindowToTexts();
     Editcaractere->setFocus();
 }
 
@@ -236,12 +236,18 @@ void TForm1::buildLeftColumn(QWidget* column) {
     EditAmplitude = named(UpDownAmplitude->findChild<QLineEdit*>(), "EditAmplitude");
     EditAmplitude->setReadOnly(true);
     EditAmplitude->setToolTip(QStringLiteral("Min=-15, max=0"));
+    // The group is as tall as the Choice column beside it: the spare height is shared
+    // out between the buttons and the two settings, as the choices share theirs, never
+    // left as a blank strip at the foot.
     for (QWidget* w : std::initializer_list<QWidget*>{
-             ButtonReplayText, ButtonPlayFile, ButtonContinueFile, ButtonQuitter, ButtonStop,
-             Label8, UpDownVitesse, Label6, UpDownAmplitude}) {
-        gc->addWidget(w);
+             ButtonReplayText, nullptr, ButtonPlayFile, ButtonContinueFile, nullptr, ButtonQuitter,
+             ButtonStop, nullptr, Label8, UpDownVitesse, nullptr, Label6, UpDownAmplitude}) {
+        if (w) {
+            gc->addWidget(w);
+        } else {
+            gc->addStretch(1);
+        }
     }
-    gc->addStretch();
     middle->addWidget(GroupBoxControls);
 
     auto* right = new QVBoxLayout;
@@ -265,7 +271,7 @@ void TForm1::buildLeftColumn(QWidget* column) {
           RadioButtonFile, RadioButtonQuiz, RadioButtonMonitor}) {
         addActivityControl(r);
     }
-    right->addWidget(GroupBoxChoix);
+    right->addWidget(GroupBoxChoix, 1);
 
     auto* lampRow = new QHBoxLayout;
     OnairBox = named(new QGroupBox(column), "OnairBox");
@@ -279,13 +285,14 @@ void TForm1::buildLeftColumn(QWidget* column) {
     ob->addWidget(LedOn);
     lampRow->addWidget(OnairBox);
     Image1 = named(new QLabel(column), "Image1");
-    Image1->setPixmap(logoPixmap());
-    Image1->setFixedSize(33, 33);
+    const int logo = qRound(33 * layoutScale());
+    Image1->setPixmap(
+        logoPixmap().scaled(logo, logo, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    Image1->setFixedSize(logo, logo);
     lampRow->addWidget(Image1);
     right->addLayout(lampRow);
-    right->addStretch();
     middle->addLayout(right);
-    v->addLayout(middle);
+    v->addLayout(middle, 1);
 
     Panel2 = named(new QFrame(column), "Panel2");
     Panel2->setFrameShape(QFrame::StyledPanel);
@@ -299,18 +306,69 @@ void TForm1::buildLeftColumn(QWidget* column) {
     Button1->hide();
 }
 
+// The mode views and the side panels all share the one cell of the right-hand area: a
+// view fills it, a panel sits over its lower part at the height it needs.
 void TForm1::buildRightArea() {
-    RightArea->setMinimumSize(385, 425);
-    auto* v = new QVBoxLayout(RightArea);
-    v->setContentsMargins(0, 0, 0, 0);
-    v->addStretch();
+    auto* grid = new QGridLayout(RightArea);
+    grid->setContentsMargins(0, 0, 0, 0);
+}
+
+void TForm1::addModeView(QWidget* view) {
+    view->setParent(RightArea);
+    static_cast<QGridLayout*>(RightArea->layout())->addWidget(view, 0, 0);
 }
 
 void TForm1::addSidePanel(QWidget* panel, std::function<void()> close, bool stopPassesOver) {
     panel->setParent(RightArea);
     panel->hide();
-    RightArea->layout()->addWidget(panel);
+    // It covers the view beneath it: the list must not show through.
+    panel->setAutoFillBackground(true);
+    static_cast<QGridLayout*>(RightArea->layout())->addWidget(panel, 0, 0, Qt::AlignBottom);
     registerSidePanel(panel, std::move(close), stopPassesOver);
+}
+
+double TForm1::layoutScale() const {
+    return std::max(1.0, logicalDpiY() / 96.0);
+}
+
+void TForm1::fitWindowToTexts() {
+    // Before the window is first shown its widgets have not taken the style's fonts and
+    // sizes yet.
+    ensurePolished();
+    // A button that changes its caption, or gives its place to another, keeps the width
+    // of the widest, so the column does not grow under a fixed window.
+    const auto reserve = [](std::initializer_list<QPushButton*> buttons, const QStringList& texts) {
+        int width = 0;
+        for (QPushButton* b : buttons) {
+            b->setMinimumWidth(0);
+            width = std::max(width, b->sizeHint().width());
+            const int padding =
+                b->sizeHint().width() - b->fontMetrics().horizontalAdvance(b->text());
+            for (const QString& t : texts) {
+                width = std::max(width, padding + b->fontMetrics().horizontalAdvance(t));
+            }
+        }
+        for (QPushButton* b : buttons) b->setMinimumWidth(width);
+    };
+    reserve({ButtonReplayText}, {QString::fromUtf8(texts_->shared.replayTextCaption).remove('&'),
+                                 QString::fromUtf8(texts_->shared.resumeTextCaption).remove('&')});
+    reserve({ButtonPlayFile, ButtonContinueFile}, {});
+    reserve({ButtonQuitter, ButtonStop}, {});
+
+    const double scale = layoutScale();
+    // The right-hand area takes its largest view or panel, and at least its design size.
+    QSize area(qRound(385 * scale), qRound(425 * scale));
+    for (QWidget* w : RightArea->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (w->isWindow()) continue;  // a panel dragged out of the window
+        area = area.expandedTo(w->sizeHint()).expandedTo(w->minimumSizeHint());
+    }
+    RightArea->setMinimumSize(area);
+    centralWidget()->layout()->invalidate();
+    layout()->invalidate();
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    const QSize design(qRound(646 * scale), qRound(490 * scale));
+    setFixedSize(sizeHint().expandedTo(design));
 }
 
 void TForm1::registerSidePanel(QWidget* panel, std::function<void()> close, bool stopPassesOver) {
@@ -322,6 +380,17 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     // No quiz question can be asked while any side panel is open: what the panel changes
     // (the set, the spacing, the devices) must not change under a question.
     // (ShowToParent and HideToParent also come while the window itself is hidden.)
+    // A panel opens over the mode view, whichever was built last; one whose texts grew
+    // since the window was fitted makes it fit again.
+    if (event->type() == QEvent::ShowToParent) {
+        auto* panel = static_cast<QWidget*>(watched);
+        panel->raise();
+        const QSize need = panel->minimumSizeHint();
+        if (!panel->isWindow() && (need.width() > RightArea->minimumWidth() ||
+                                   need.height() > RightArea->minimumHeight())) {
+            fitWindowToTexts();
+        }
+    }
     if ((event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent) && quiz_) {
         const bool anyOpen = std::any_of(sidePanels_.begin(), sidePanels_.end(),
                                          [](const SidePanel& p) { return !p.panel->isHidden(); });
@@ -373,7 +442,6 @@ void TForm1::buildMenus() {
     // neither).
     MenuTextreplay->addAction(MenuDelayedPlay);
     MenuContinuous = named(MenuTextreplay->addMenu(QString()), "MenuContinuous");
-    MenuContinuous->menuAction()->setCheckable(true);
     auto* loopGroup = new QActionGroup(this);
     MenuNoBoucle = namedAction(this, "MenuNoBoucle", "No");
     MenuStanby1s = namedAction(this, "MenuStanby1s", "Standby 1s");
@@ -494,23 +562,50 @@ void TForm1::orderToolsMenu() {
                                             "MenuLocalMessages",
                                             "-",
                                             "MenuOutilsQuit"};
-    const QList<QAction*> before = MenuOutils->actions();
+    orderMenu(MenuOutils, Order, MenuOutilsQuit);
+}
+
+void TForm1::orderOptionsMenu() {
+    static constexpr const char* Order[] = {
+        "Randomcaracters1", "Spacing1", "MenuEspaceMot",     "Poids",
+        "MenuTextreplay",   "MenuNote", "MenuNoisesettings", "MenuQSBsetting",
+        "MenuInstructor",   "Language1"};
+    orderMenu(MenuComm, Order, Language1->menuAction());
+}
+
+// Puts a menu's items in the order of `order` ("-" a separator); an item the order does
+// not name still appears, above `unknownBefore`.
+void TForm1::orderMenu(QMenu* menu, std::span<const char* const> order, QAction* unknownBefore) {
+    const QList<QAction*> before = menu->actions();
     for (QAction* a : before) {
-        MenuOutils->removeAction(a);
-        if (a->isSeparator() && a->parent() == MenuOutils) a->deleteLater();
+        menu->removeAction(a);
+        if (a->isSeparator() && a->parent() == menu) a->deleteLater();
     }
-    for (const char* name : Order) {
+    for (const char* name : order) {
+        const QString n = QString::fromLatin1(name);
         if (name[0] == '-') {
-            MenuOutils->addSeparator();
-        } else if (auto* a = findChild<QAction*>(QString::fromLatin1(name))) {
-            MenuOutils->addAction(a);
+            menu->addSeparator();
+        } else if (auto* a = findChild<QAction*>(n)) {
+            menu->addAction(a);
+        } else if (auto* m = findChild<QMenu*>(n)) {
+            menu->addAction(m->menuAction());
         }
     }
-    // An item the list does not know yet still appears, above Quit.
     for (QAction* a : before) {
-        if (!a->isSeparator() && !MenuOutils->actions().contains(a)) {
-            MenuOutils->insertAction(MenuOutilsQuit, a);
-        }
+        if (!a->isSeparator() && !menu->actions().contains(a)) menu->insertAction(unknownBefore, a);
+    }
+}
+
+void TForm1::showInertKeys() {
+    const std::pair<QAction*, QKeySequence> keys[] = {
+        {MenuDelayedPlay, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F7)},
+        {MenuContinuous->menuAction(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F8)},
+        {MenuEspaceMot->menuAction(), QKeySequence(Qt::CTRL | Qt::Key_F2)},
+        {random_mode_->MenuWordslength->menuAction(), QKeySequence(Qt::Key_F3)},
+    };
+    for (const auto& [item, key] : keys) {
+        const QString caption = item->text().section(QLatin1Char('\t'), 0, 0);
+        item->setText(caption + QLatin1Char('\t') + key.toString(QKeySequence::NativeText));
     }
 }
 
@@ -611,6 +706,8 @@ void TForm1::ApplyLanguage(Language lang, bool force) {
     if (messages_) messages_->languageChanged();
     if (localCharacters_) localCharacters_->showFullLabel();
     if (shortcutPanel_) shortcutPanel_->showFullLabel();
+    showInertKeys();
+    fitWindowToTexts();
 }
 
 bool TForm1::closeOpenSidePanel(PanelCloser by) {

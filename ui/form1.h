@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -160,6 +161,14 @@ public:
     // it stays where it is.
     void focusAfterSidePanel();
     void addSidePanel(QWidget* panel, std::function<void()> close, bool stopPassesOver = false);
+    // Puts a mode's view into the right-hand area; all views share the one place.
+    void addModeView(QWidget* view);
+    // Fixes the window's size to what its views, panels and texts need, and at least the
+    // classic 646 x 490 at the screen's scale; again after each language switch, since
+    // the captions' lengths differ between the languages. The window cannot be resized.
+    void fitWindowToTexts();
+    // The screen's scale against the classic 96 dots per inch (Image1's size over 33).
+    double layoutScale() const;
     // The same for a panel that stays where it is (a dock that can be dragged out).
     void registerSidePanel(QWidget* panel, std::function<void()> close,
                            bool stopPassesOver = false);
@@ -267,6 +276,11 @@ private:
     void buildMenus();
     void wire();
     void orderToolsMenu();
+    void orderOptionsMenu();
+    void orderMenu(QMenu* menu, std::span<const char* const> order, QAction* unknownBefore);
+    // Delayed Play and Continuous Replay show the keys the Tools items own, and the
+    // submenus their own inert keys, as text only: one key on two actions fires neither.
+    void showInertKeys();
 
     MainState state_;
     MorseTable morse_;

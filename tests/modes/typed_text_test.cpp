@@ -144,7 +144,7 @@ TEST_F(TypedTextTest, AnEditDiscardsTheResume) {
 TEST_F(TypedTextTest, ContinuousReplayRestartsAfterTheStandby) {
     form->MenuDelayedPlay->trigger();
     form->MenuStanby1s->trigger();
-    EXPECT_TRUE(form->MenuContinuous->menuAction()->isChecked());
+    EXPECT_TRUE(play().continuousReplay());
     type("ee");
     form->ButtonReplayText->click();
     EXPECT_EQ(pending(), "e ");  // a word gap between the repetitions, the first "e" sounds
@@ -162,7 +162,7 @@ TEST_F(TypedTextTest, ContinuousReplayRestartsAfterTheStandby) {
 
     form->MenuNoBoucle->trigger();
     EXPECT_FALSE(play().TimerBoucle->isActive());
-    EXPECT_FALSE(form->MenuContinuous->menuAction()->isChecked());
+    EXPECT_FALSE(play().continuousReplay());
 }
 
 TEST_F(TypedTextTest, StopDuringTheStandbyOfAContinuousReplayEndsIt) {
