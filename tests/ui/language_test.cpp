@@ -157,8 +157,10 @@ protected:
         return seen;
     }
 
-    // What the table says a control shows, read back from the control.
-    QString shown(const CaptionEntry& e) const {
+    // What the table says a control shows, read back from the control (a menu item's
+    // caption without the key shown after a tab).
+    QString shown(const CaptionEntry& e) const { return shownWithKey(e).section('\t', 0, 0); }
+    QString shownWithKey(const CaptionEntry& e) const {
         const QString n = QString::fromLatin1(e.control);
         if (const QWidget* w = form->findChild<QWidget*>(n)) {
             if (e.property == TextProperty::Hint) return w->toolTip();
