@@ -55,6 +55,8 @@ void AppShell::FormCreate() {
     f_.ButtonPlayFile->show();
     f_.play().engine().openOutputDevice();
     f_.settingsBinding().handOverToDialogs();
+    // The settings have rewritten labels since the language was applied.
+    f_.fitWindowToTexts();
 }
 
 void AppShell::ButtonQuitterClick() {

@@ -1,6 +1,7 @@
 #include "modes/reference_lists.h"
 
 #include <QBoxLayout>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -48,12 +49,21 @@ public:
     std::function<void(Qt::MouseButton)> mouseUp;
     std::function<bool(int)> keyPress;
 
-    // Sizes the view to one page of rows in the current font. (The view wraps a column
-    // when the next row would reach its last pixel line, hence the one spare line.)
-    void fitPage() {
-        const int height = rowHeight() * AlphabetPageRows + 1 + 2 * frameWidth() +
-                           horizontalScrollBar()->sizeHint().height();
-        setFixedHeight(height);
+    // Sizes the view to one page of rows, in a font small enough for the page to fit
+    // `maxHeight` (the right-hand area's height), as it always has. (The view wraps a
+    // column when the next row would reach its last pixel line, hence the one spare line.)
+    void fitPage(int maxHeight) {
+        const auto pageHeight = [this] {
+            return rowHeight() * AlphabetPageRows + 1 + 2 * frameWidth() +
+                   horizontalScrollBar()->sizeHint().height();
+        };
+        QFont f = font();
+        for (int px = QFontInfo(f).pixelSize();
+             px > MinimumPixelSize && pageHeight() > maxHeight;) {
+            f.setPixelSize(--px);
+            setFont(f);
+        }
+        setFixedHeight(pageHeight());
         updateGrid();
     }
 
@@ -87,6 +97,7 @@ private:
         if (gridSize() != cell) setGridSize(cell);
     }
 
+    static constexpr int MinimumPixelSize = 9;  // still readable
     bool paged_;
 };
 
@@ -128,7 +139,7 @@ ReferenceListBox* makeList(TForm1& f, const char* name, bool paged, int rows, QW
     list->setCurrentRow(0);
     view = list;
     if (paged) {
-        list->fitPage();
+        list->fitPage(qRound(425 * f.layoutScale()));
         view = named(new PageHolder(area, list), "ListAlphabetPage");
     }
     f.addModeView(view);

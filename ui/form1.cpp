@@ -364,7 +364,9 @@ void TForm1::fitWindowToTexts() {
     }
     RightArea->setMinimumSize(area);
     centralWidget()->layout()->invalidate();
+    centralWidget()->layout()->activate();
     layout()->invalidate();
+    layout()->activate();
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     const QSize design(qRound(646 * scale), qRound(490 * scale));
