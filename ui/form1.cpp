@@ -30,7 +30,9 @@
 #include "keying/message_panel.h"
 #include "keying/port_panel.h"
 #include "keying/shortcut_panel.h"
+#include "modes/demo_window.h"
 #include "modes/file_mode.h"
+#include "modes/instructor.h"
 #include "modes/masked_text_panel.h"
 #include "modes/mode.h"
 #include "modes/monitor_mode.h"
@@ -155,6 +157,8 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     FormNoise = new TFormNoise(*this);
     FormQSB = new TFormQSB(*this);
     FormNote = new TFormNote(*this);
+    FormInstructor = new TFormInstructor(*this);
+    FormDemo = new TFormDemo(*this);
 
     wire();
     orderToolsMenu();
@@ -590,6 +594,7 @@ void TForm1::ApplyLanguage(Language lang, bool force) {
                                                     ? texts_->shared.replayTextCaption
                                                     : texts_->shared.resumeTextCaption));
     if (random_mode_) random_mode_->languageChanged();
+    if (file_) file_->languageChanged();
     if (lists_) lists_->writeLanguageRows(texts_->language);
     if (messages_) messages_->languageChanged();
 }

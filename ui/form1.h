@@ -61,6 +61,8 @@ class LocalCharactersPanel;
 class ShortcutPanel;
 class PortPanel;
 class TFormNote;
+class TFormInstructor;
+class TFormDemo;
 class TFormQSB;
 class UiServices;
 
@@ -250,6 +252,8 @@ public:
     TFormNoise* FormNoise = nullptr;
     TFormQSB* FormQSB = nullptr;
     TFormNote* FormNote = nullptr;
+    TFormInstructor* FormInstructor = nullptr;
+    TFormDemo* FormDemo = nullptr;
 
     // The examination preset's choice of groups (5 characters, non-mixed), which the
     // random mode provides.
