@@ -115,7 +115,7 @@ private:
     QString loadedPath_;             // the path of the file the box holds
     int highlightSkew_ = 0;          // HighlightSkew
     bool hidden_ = false;
-    bool locked_ = false;  // the instructor's lock holds the text hidden
+    bool locked_ = false;                    // the instructor's lock holds the text hidden
     QRadioButton* previousRadio_ = nullptr;  // the mode chosen before File was clicked
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

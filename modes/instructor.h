@@ -54,18 +54,18 @@ public:
         "(plain letters and figures are always safe).";
 
 protected:
-    void showEvent(QShowEvent* e) override;  // FormShow
+    void showEvent(QShowEvent* e) override;    // FormShow
     void closeEvent(QCloseEvent* e) override;  // FormClose: as Cancel
-    void reject() override;                  // Escape: as Cancel
+    void reject() override;                    // Escape: as Cancel
 
 private:
     std::array<QCheckBox*, 4> lockBoxes() const;
     void applyLocks();
 
     TForm1& f_;
-    std::string password_;              // InstructorPassword
-    std::array<bool, 4> snapshot_{};    // InstructorSnapshot, in lockBoxes() order
-    std::array<bool, 4> inForce_{};     // the locks the window is under
+    std::string password_;            // InstructorPassword
+    std::array<bool, 4> snapshot_{};  // InstructorSnapshot, in lockBoxes() order
+    std::array<bool, 4> inForce_{};   // the locks the window is under
 };
 
 }  // namespace kb
