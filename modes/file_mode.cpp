@@ -506,10 +506,13 @@ void FileMode::languageChanged() {
 }
 
 void FileMode::setTextLocked(bool locked) {
+    const bool wasHidden = hidden_;
     locked_ = locked;
     ButtonHideFile->setEnabled(!locked);
     setTextHidden(locked);
-    if (!locked) showSelection();
+    // Shown again, the played part is marked as Show marks it; a text that was shown
+    // keeps its caret where the user left it.
+    if (!locked && wasHidden) showSelection();
 }
 
 void FileMode::FileEditKeyPress() {
