@@ -15,6 +15,7 @@
 #include "keying/message_panel.h"
 #include "keying/port_panel.h"
 #include "keying/shortcut_panel.h"
+#include "modes/instructor.h"
 #include "modes/masked_text_panel.h"
 #include "modes/monitor_mode.h"
 #include "modes/quiz_mode.h"
@@ -94,6 +95,7 @@ void SettingsBinding::apply() {
     f_.soundCard().applySettings(st, present_);
     f_.monitor().applySettings(st, present_);
     if (PortPanel* port = f_.portPanel()) port->applyComSettings(st, present_);
+    f_.FormInstructor->applySettings(st);
 }
 
 void SettingsBinding::handOverToDialogs() {
@@ -123,6 +125,7 @@ void SettingsBinding::collect() {
     f_.localCharacters().collectSettings(st);
     f_.messages().collectSettings(st);
     f_.randomMode().collectSettings(st);
+    f_.FormInstructor->collectSettings(st);
     st.maskStartChar = s.mask.startChar;
     st.maskEndChar = s.mask.endChar;
     st.delayPosition = f_.quiz().UpDownDelay->value();

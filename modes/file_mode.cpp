@@ -21,6 +21,7 @@
 
 #include "core/cp1252.h"
 #include "core/text_file.h"
+#include "modes/demo_window.h"
 #include "modes/play_control.h"
 #include "modes/quiz_mode.h"
 #include "modes/random_mode.h"
@@ -97,8 +98,6 @@ void FileMode::buildPanel() {
     ButtonHideFile->setText(QString::fromUtf8(f_.texts().shared.hideCaption));
     SpeedButtonDemo = named(new QToolButton(PanelFile), "SpeedButtonDemo");
     SpeedButtonDemo->setText(QStringLiteral("\u25A3"));
-    // The demo window is not there yet: the button waits for it.
-    SpeedButtonDemo->setEnabled(false);
     SpeedButtonNoiseFile = named(new QToolButton(PanelFile), "SpeedButtonNoiseFile");
     SpeedButtonNoiseFile->setText(QStringLiteral("\u223F"));
     SpeedButtonQSBFile = named(new QToolButton(PanelFile), "SpeedButtonQSBFile");
@@ -362,7 +361,8 @@ void FileMode::startPlaying(QPushButton* button) {
         FileEdit->setReadOnly(true);
         showPanel();
     }
-    FileEdit->setFocus();
+    // The class watches the demo window: it keeps the focus.
+    if (!(f_.FormDemo && f_.FormDemo->isVisible())) FileEdit->setFocus();
     f_.randomMode().clearPlayRequested();
     f_.typed().clearBoxClicked();
     fileModeOn_ = true;
@@ -411,6 +411,8 @@ void FileMode::beforeCharacter() {
         ++highlightSkew_;
     }
     showSelection();
+    // The skew alone may have grown, which moves no selection and so raises no signal.
+    if (f_.FormDemo) f_.FormDemo->FileEditSelectionChange();
 }
 
 void FileMode::adjustCharacter(CharacterSettings& c) const {
@@ -429,6 +431,7 @@ bool FileMode::endsForReplay() {
     f_.showStop(false);
     refreshFileButtons();
     clearSelection();
+    if (f_.FormDemo) f_.FormDemo->clearSelection();
     filePosition_ = 0;
     f_.state().mask.active = false;
     fileModeOn_ = false;
@@ -455,6 +458,8 @@ void FileMode::normalEnd() {
         filePosition_ = 0;
         f_.state().mask.active = false;
         FileEdit->setReadOnly(false);
+        // A file played to its end: the demo is over (another mode's end leaves it).
+        if (fileModeOn_ && f_.FormDemo) f_.FormDemo->hide();
     }
     fileModeOn_ = false;
 }
@@ -468,6 +473,8 @@ void FileMode::stopped(const std::optional<std::string>& unplayed) {
 // --- Hide / Show, Escape -----------------------------------------------------------------------
 
 void FileMode::ButtonHideFileClick() {
+    // The instructor's lock keeps the text hidden whatever reaches this handler.
+    if (locked_) return;
     setTextHidden(!hidden_);
     if (!hidden_) {
         showSelection();
@@ -492,8 +499,24 @@ void FileMode::setTextHidden(bool hidden) {
     FileEdit->setPalette(p);
     FileEdit->setContextMenuPolicy(hidden ? Qt::NoContextMenu : Qt::DefaultContextMenu);
     if (hidden) showSelection();
+    // The demo window shows the same text: it goes with it.
+    if (hidden && f_.FormDemo) f_.FormDemo->hide();
+    languageChanged();
+}
+
+void FileMode::languageChanged() {
     const SharedTexts& t = f_.texts().shared;
-    ButtonHideFile->setText(QString::fromUtf8(hidden ? t.showCaption : t.hideCaption));
+    ButtonHideFile->setText(QString::fromUtf8(hidden_ ? t.showCaption : t.hideCaption));
+}
+
+void FileMode::setTextLocked(bool locked) {
+    const bool wasHidden = hidden_;
+    locked_ = locked;
+    ButtonHideFile->setEnabled(!locked);
+    setTextHidden(locked);
+    // Shown again, the played part is marked as Show marks it; a text that was shown
+    // keeps its caret where the user left it.
+    if (!locked && wasHidden) showSelection();
 }
 
 void FileMode::FileEditKeyPress() {

@@ -60,6 +60,11 @@ public:
     const std::string& fileText() const { return fileText_; }
     const std::string& fileResumeText() const { return fileResumeText_; }
     bool textHidden() const { return hidden_; }
+    // The instructor's "Masked file" lock: the text black and ButtonHideFile disabled;
+    // cleared, the text shown and the button usable again.
+    void setTextLocked(bool locked);
+    // After a language change: the Hide/Show caption.
+    void languageChanged();
 
     // Mode.
     bool playing() const override { return fileModeOn_; }
@@ -112,6 +117,7 @@ private:
     QString loadedPath_;             // the path of the file the box holds
     int highlightSkew_ = 0;          // HighlightSkew
     bool hidden_ = false;
+    bool locked_ = false;                    // the instructor's lock holds the text hidden
     QRadioButton* previousRadio_ = nullptr;  // the mode chosen before File was clicked
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

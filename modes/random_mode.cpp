@@ -402,7 +402,15 @@ void RandomMode::SaveMemoRandom1Click() {
 }
 
 void RandomMode::ButtonHideClick() {
+    // The instructor's lock keeps the memo hidden whatever reaches this handler.
+    if (memoLocked_) return;
     setMemoHidden(!memoHidden_);
+}
+
+void RandomMode::setMemoLocked(bool locked) {
+    memoLocked_ = locked;
+    ButtonHide->setEnabled(!locked);
+    setMemoHidden(locked);
 }
 
 void RandomMode::setMemoHidden(bool hidden) {

@@ -75,6 +75,9 @@ public:
     void ClearMemoRandomClick();
     void SaveMemoRandom1Click();
     void ButtonHideClick();
+    // The instructor's "Masked random" lock: the memo black and ButtonHide disabled;
+    // cleared, the memo shown and the button usable again.
+    void setMemoLocked(bool locked);
     void UpdateRandomSummary();
     // After a language change: the set name, the Hide/Show caption and the summary.
     void languageChanged();
@@ -180,6 +183,7 @@ private:
     bool stopRequested_ = false;  // StopRequested
     bool playRequested_ = false;  // PlayRequested
     bool memoHidden_ = false;
+    bool memoLocked_ = false;  // the instructor's lock holds the memo hidden
     QActionGroup* lengthGroup_ = nullptr;
     int chosenLesson_ = 0;  // the lesson the chosen set was taken from; 0 none
     std::function<void()> previousTimingChange_;

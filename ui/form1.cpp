@@ -31,7 +31,9 @@
 #include "keying/message_panel.h"
 #include "keying/port_panel.h"
 #include "keying/shortcut_panel.h"
+#include "modes/demo_window.h"
 #include "modes/file_mode.h"
+#include "modes/instructor.h"
 #include "modes/masked_text_panel.h"
 #include "modes/mode.h"
 #include "modes/monitor_mode.h"
@@ -161,6 +163,8 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     FormNoise = new TFormNoise(*this);
     FormQSB = new TFormQSB(*this);
     FormNote = new TFormNote(*this);
+    FormInstructor = new TFormInstructor(*this);
+    FormDemo = new TFormDemo(*this);
 
     wire();
     orderToolsMenu();
@@ -703,6 +707,7 @@ void TForm1::ApplyLanguage(Language lang, bool force) {
     // Hide/Show captions from each text's hide state, the character-set name.
     if (timing_) timing_->refreshSpeedTexts();
     if (random_mode_) random_mode_->languageChanged();
+    if (file_) file_->languageChanged();
     if (lists_) lists_->writeLanguageRows(texts_->language);
     if (file_) file_->languageChanged();
     if (messages_) messages_->languageChanged();

@@ -62,6 +62,8 @@ class LocalCharactersPanel;
 class ShortcutPanel;
 class PortPanel;
 class TFormNote;
+class TFormInstructor;
+class TFormDemo;
 class TFormQSB;
 class UiServices;
 
@@ -261,6 +263,8 @@ public:
     TFormNoise* FormNoise = nullptr;
     TFormQSB* FormQSB = nullptr;
     TFormNote* FormNote = nullptr;
+    TFormInstructor* FormInstructor = nullptr;
+    TFormDemo* FormDemo = nullptr;
 
     // The examination preset's choice of groups (5 characters, non-mixed), which the
     // random mode provides.
