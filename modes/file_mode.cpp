@@ -501,12 +501,8 @@ void FileMode::setTextHidden(bool hidden) {
     if (hidden) showSelection();
     // The demo window shows the same text: it goes with it.
     if (hidden && f_.FormDemo) f_.FormDemo->hide();
-    languageChanged();
-}
-
-void FileMode::languageChanged() {
     const SharedTexts& t = f_.texts().shared;
-    ButtonHideFile->setText(QString::fromUtf8(hidden_ ? t.showCaption : t.hideCaption));
+    ButtonHideFile->setText(QString::fromUtf8(hidden ? t.showCaption : t.hideCaption));
 }
 
 void FileMode::setTextLocked(bool locked) {

@@ -63,8 +63,6 @@ public:
     // The instructor's "Masked file" lock: the text black and ButtonHideFile disabled;
     // cleared, the text shown and the button usable again.
     void setTextLocked(bool locked);
-    // After a language change: the Hide/Show caption.
-    void languageChanged();
 
     // Mode.
     bool playing() const override { return fileModeOn_; }

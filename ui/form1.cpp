@@ -707,7 +707,6 @@ void TForm1::ApplyLanguage(Language lang, bool force) {
     // Hide/Show captions from each text's hide state, the character-set name.
     if (timing_) timing_->refreshSpeedTexts();
     if (random_mode_) random_mode_->languageChanged();
-    if (file_) file_->languageChanged();
     if (lists_) lists_->writeLanguageRows(texts_->language);
     if (file_) file_->languageChanged();
     if (messages_) messages_->languageChanged();
