@@ -27,6 +27,8 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Keybird"));
+    // Task bars find the installed desktop entry and its icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("keybird"));
 
     // One PortAudio session for the program's life: the devices are scanned at start-up
     // and when the sound-card panel opens, not at every reopening of the output.

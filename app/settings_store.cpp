@@ -94,7 +94,11 @@ std::string settingsFolder(const SettingsLocationInputs& in, std::string* error)
         const std::string folder = withoutTrailingSlashes(*in.keybirdHome);
         return makeFolders(folder, error) ? folder : std::string();
     }
-    if (!in.programFolder.empty() && isDirectory(in.programFolder) &&
+    // A program installed under a prefix (its data in ../share/keybird) keeps its
+    // settings per user even where bin/ is writable, as in ~/.local/bin.
+    const bool installed =
+        !in.programFolder.empty() && isDirectory(in.programFolder + "/../share/keybird");
+    if (!installed && !in.programFolder.empty() && isDirectory(in.programFolder) &&
         ::access(in.programFolder.c_str(), W_OK | X_OK) == 0) {
         return withoutTrailingSlashes(in.programFolder);
     }

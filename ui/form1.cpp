@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -98,6 +99,46 @@ QPixmap logoPixmap() {
 
 }  // namespace
 
+namespace {
+
+// The hidden menus' keys (speed, level, quiz delay) act wherever the focus is in the
+// window. Qt would otherwise let a line edit take Ctrl+U and Ctrl+D as editing keys, and
+// give up on Alt+D when a visible caption also has D as its access key.
+class HiddenKeys final : public QObject {
+public:
+    HiddenKeys(TForm1& form, std::initializer_list<QMenu*> menus) : QObject(&form), form_(form) {
+        for (QMenu* m : menus) actions_ += m->actions();
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const bool override = event->type() == QEvent::ShortcutOverride;
+        if (!override && event->type() != QEvent::KeyPress) return false;
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (!w || w->window() != &form_) return false;
+        const auto* k = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(k->keyCombination());
+        for (QAction* a : actions_) {
+            if (a->shortcut() != pressed || !a->isEnabled()) continue;
+            // Claimed as a key press, so no shortcut resolution happens; pressed, it acts.
+            if (override) {
+                event->accept();
+            } else {
+                a->trigger();
+            }
+            return true;
+        }
+        return false;
+    }
+
+private:
+    TForm1& form_;
+    QList<QAction*> actions_;
+};
+
+}  // namespace
+
 TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     : QMainWindow(parent),
       waveOut_(devices.waveOut),
@@ -109,6 +150,7 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
       keyer_(devices.keyer) {
     random_.seed(devices.randomSeed);
     setObjectName(QStringLiteral("Form1"));
+    setWindowIcon(QIcon(logoPixmap()));
     // A system menu and a minimise button, no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -167,6 +209,7 @@ TForm1::TForm1(const FormDevices& devices, QWidget* parent)
     FormDemo = new TFormDemo(*this);
 
     wire();
+    new HiddenKeys(*this, {MenuSpeed, MenuVolume, MenuDelai});
     orderToolsMenu();
     orderOptionsMenu();
     showInertKeys();
@@ -413,6 +456,7 @@ void TForm1::buildMenus() {
     MenuOutils->addAction(MenuOutilsQuit);
 
     MenuComm = named(bar->addMenu(QString()), "MenuComm");
+    MenuComm->setToolTipsVisible(true);  // the spacing item has a hint
     Spacing1 = namedAction(this, "Spacing1", "&Spacing between characters");
     Spacing1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F1));
     MenuComm->addAction(Spacing1);

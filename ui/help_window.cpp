@@ -125,6 +125,8 @@ void HelpMenu::showHelp(const LanguageTexts& texts) {
     const QString missing = QString::fromUtf8(texts.shared.msgHelpMissing)
                                 .arg(path.isEmpty() ? looked.join(QStringLiteral(", ")) : path);
     window_->showDocument(path, missing);
+    // A minimised help window comes back: F1 must show something.
+    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
     window_->show();
 }
 

@@ -10,19 +10,6 @@ namespace kb {
 
 TypedTextEdit::TypedTextEdit(TForm1& form, QWidget* parent) : QLineEdit(parent), form_(form) {}
 
-bool TypedTextEdit::event(QEvent* e) {
-    // The line edit claims Ctrl+U and Ctrl+D as editing keys on X11; here they belong to
-    // the window's speed keys, as do the Alt level keys.
-    if (e->type() == QEvent::ShortcutOverride) {
-        const auto* k = static_cast<QKeyEvent*>(e);
-        const auto mods = k->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
-        if (mods == Qt::ControlModifier && (k->key() == Qt::Key_U || k->key() == Qt::Key_D)) {
-            return false;
-        }
-    }
-    return QLineEdit::event(e);
-}
-
 void TypedTextEdit::keyPressEvent(QKeyEvent* e) {
     TypedTextMode& typed = form_.typed();
     switch (e->key()) {

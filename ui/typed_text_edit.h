@@ -15,7 +15,6 @@ public:
     TypedTextEdit(TForm1& form, QWidget* parent);
 
 protected:
-    bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void inputMethodEvent(QInputMethodEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;

@@ -103,6 +103,10 @@ TEST(SettingsLocation, WritableProgramFolderComesNext) {
     ::mkdir(in.programFolder.c_str(), 0755);
     EXPECT_EQ(settingsFolder(in), t / "bin");
     EXPECT_FALSE(isDir(t / "xdg"));
+    // Installed under a prefix (as in ~/.local), the settings are the user's own.
+    ::mkdir((t / "share").c_str(), 0755);
+    ::mkdir((t / "share/keybird").c_str(), 0755);
+    EXPECT_EQ(settingsFolder(in), t / "xdg/keybird");
 }
 
 TEST(SettingsLocation, UnusableProgramFolderFallsBackToXdgConfigHome) {

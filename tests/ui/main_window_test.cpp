@@ -123,6 +123,13 @@ TEST_F(MainWindowTest, SpeedAndLevelKeysStopAtTheirLimits) {
     form->UpDownAmplitude->setValue(-15);
     QTest::keyClick(form->Editcaractere, Qt::Key_D, Qt::AltModifier);
     EXPECT_EQ(form->UpDownAmplitude->value(), -15);
+
+    // In German "&Datei" is on screen with D as its access key; the level key still acts.
+    form->ApplyLanguage(Language::German);
+    form->UpDownAmplitude->setValue(-9);
+    QTest::keyClick(form->Editcaractere, Qt::Key_D, Qt::AltModifier);
+    EXPECT_EQ(form->UpDownAmplitude->value(), -12);
+    EXPECT_TRUE(form->RadioButtonAlphabet->isChecked());
 }
 
 TEST_F(MainWindowTest, SpacingFallsBackWhenTheRealSpeedWouldDropBelowFive) {
