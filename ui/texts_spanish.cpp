@@ -249,7 +249,7 @@ const LanguageTexts& spanishTexts() {
         "          https://github.com/keybird-cw/keybird/releases\r\n"
         "\r\n"
         "  El mismo sitio ofrece keybird-render, keybird-groups y keybird-decode.\r\n"
-        " Si usted o su radioclub tienen un sitio web, no duden en ofrecer a sus visitantes "
+        " Si usted o su radioclub tienen un sitio web, no dude en ofrecer a sus visitantes "
         "un enlace a estas direcciones.",
         "Resricciones del intructor",
         kInstructorCaptions,
