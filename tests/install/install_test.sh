@@ -28,6 +28,9 @@ for f in "${files[@]}"; do
 done
 extra=$(cd "$prefix" && find . -type f | sed 's|^\./||' | sort | comm -23 - <(printf '%s\n' "${files[@]}" | sort))
 [[ -z $extra ]] || fail "installed but not in the list: $extra"
-desktop-file-validate "$prefix/share/applications/keybird.desktop" || fail "invalid desktop entry"
+entry=$prefix/share/applications/keybird.desktop
+desktop-file-validate "$entry" || fail "invalid desktop entry"
+grep -qx 'Exec=keybird' "$entry" || fail "the desktop entry does not start bin/keybird"
+grep -qx 'Icon=keybird' "$entry" || fail "the desktop entry does not name the keybird icon"
 [[ $status -eq 0 ]] && echo "install_test: ${#files[@]} files installed where the README says"
 exit $status

@@ -110,6 +110,15 @@ TEST(LanguageTables, EveryLanguageHasEveryEnglishEntry) {
                 EXPECT_EQ(accessKeys(table[k].text), accessKeys(english[k].text));
             }
         }
+        // The about text's plan: ten lines (Spanish nine: one for the invitation), blank
+        // lines 4 and 7 around the two addresses, which are the same in every language.
+        const QStringList about = QString::fromUtf8(t.aboutText).split(QStringLiteral("\r\n"));
+        const QStringList englishAbout =
+            QString::fromUtf8(en.aboutText).split(QStringLiteral("\r\n"));
+        ASSERT_EQ(about.size(), lang == Language::Spanish ? 9 : 10);
+        EXPECT_TRUE(about[3].trimmed().isEmpty() && about[6].trimmed().isEmpty());
+        EXPECT_EQ(about[4].trimmed(), englishAbout[4].trimmed());
+        EXPECT_EQ(about[5].trimmed(), englishAbout[5].trimmed());
         for (const QString& s : tableTexts(t)) {
             const std::string utf8 = s.toStdString();
             EXPECT_EQ(cp1252ToUtf8(utf8ToCp1252(utf8)), utf8) << "not in Windows-1252: " << utf8;
