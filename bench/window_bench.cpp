@@ -11,7 +11,8 @@
 //     the window is open and nothing plays (goal: no timer firing, under 0.3 % of one
 //     core): right after start-up (IdleWindow), after a character once the output has let
 //     go of its stream (IdleWindowAfterSound), and, for comparison, after a character with
-//     the stream kept running (IdleWindowStreamKept: the cost the idle stop saves).
+//     the stream kept running (IdleWindowStreamKept: the cost the idle stop saves);
+//   - LanguageSwitch: the time of one language switch on the GUI thread.
 //
 // Run it against a private server:
 //   scripts/audio-loop.sh run build/release/bin/window_bench
@@ -217,6 +218,18 @@ void BM_IdleWindowStreamKept(benchmark::State& state) {
     measureIdle(state, w);
 }
 BENCHMARK(BM_IdleWindowStreamKept)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// One language switch on the GUI thread: every caption, the lists' rows, the composed
+// labels and the window's fit. It may come while a text plays, and the next character's
+// buffer waits for it, so it must stay well under a character's length (60 ms at 20 wpm).
+void BM_LanguageSwitch(benchmark::State& state) {
+    Window w;
+    int k = 0;
+    for (auto _ : state) {
+        w.form->ApplyLanguage(AllLanguages[++k % std::size(AllLanguages)]);
+    }
+}
+BENCHMARK(BM_LanguageSwitch)->Iterations(60)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
