@@ -68,7 +68,8 @@ void TFormDemo::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     if (stale_) copyText();
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-    const QRect r = s ? s->geometry() : QRect(0, 0, 800, 600);
+    // The screen less the desktop's own bars: a maximised window gets no more.
+    const QRect r = s ? s->availableGeometry() : QRect(0, 0, 800, 600);
     MemoDemo->setGeometry(0, 0, std::max(1, r.width() - 20), std::max(1, r.height() - 40));
     // The box's print scaled up to this width. A box never laid out has no width to
     // scale from; the print then stays as it is.

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -53,6 +54,11 @@ public:
     Box(FileMode& mode, QWidget* parent) : QTextEdit(parent), mode_(mode) {}
 
 protected:
+    // Hidden text stays hidden: nothing of it is copied or dragged out.
+    QMimeData* createMimeDataFromSelection() const override {
+        if (mode_.textHidden()) return new QMimeData;
+        return QTextEdit::createMimeDataFromSelection();
+    }
     void keyPressEvent(QKeyEvent* e) override {
         if (e->key() == Qt::Key_Escape) {
             mode_.FileEditKeyPress();

@@ -11,6 +11,7 @@
 #include <QShowEvent>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <iostream>
 #include <optional>
 
 #include "app/settings_file.h"
@@ -143,7 +144,7 @@ void TFormInstructor::BitBtnOKClick() {
         const std::optional<std::string> stored = storedForm(typed);
         if (!stored || !passwordCanBeStored(*stored)) {
             f_.ui().beep();
-            f_.ui().warning(this, QString::fromUtf8(MsgPasswordCannotBeStored));
+            f_.ui().warning(this, QString::fromUtf8(f_.texts().shared.msgPasswordCannotBeStored));
             return;
         }
         password_ = *stored;
@@ -192,6 +193,13 @@ void TFormInstructor::applyLocks() {
 
 void TFormInstructor::applySettings(const Settings& s) {
     password_ = s.instructorPassword;
+    // One edited into the file that is longer than the box takes could never be typed
+    // back, and would keep the locks for good: it is dropped (the next OK makes a new one).
+    if (password_.size() > static_cast<std::size_t>(EditPassword->maxLength())) {
+        std::cerr << "keybird: MDPINT= holds a password longer than " << EditPassword->maxLength()
+                  << " characters; it is dropped.\n";
+        password_.clear();
+    }
     CheckBoxMaskedFile->setChecked(s.lockMaskedFile);
     CheckBoxMaskedRandom->setChecked(s.lockMaskedRandom);
     CheckBoxFixedSpeed->setChecked(s.lockFixedSpeed);

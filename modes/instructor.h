@@ -48,11 +48,6 @@ public:
     QPushButton* BitBtnOK = nullptr;
     QPushButton* BitBtnCancel = nullptr;
 
-    // What a password the settings file could not hold is refused with.
-    static constexpr const char* MsgPasswordCannotBeStored =
-        "This password cannot be saved in the settings file. Please choose another one "
-        "(plain letters and figures are always safe).";
-
 protected:
     void showEvent(QShowEvent* e) override;    // FormShow
     void closeEvent(QCloseEvent* e) override;  // FormClose: as Cancel

@@ -52,6 +52,8 @@ struct SharedTexts {
     // ("%1" is the document's path).
     const char* helpTitle;
     const char* msgHelpMissing;
+    // The instructor dialog refuses a password the settings file could not hold.
+    const char* msgPasswordCannotBeStored;
 };
 
 struct LanguageTexts {

@@ -226,6 +226,8 @@ const LanguageTexts& englishTexts() {
             "The local characters page is full !",
             "Keybird help",
             "The help document %1 cannot be read. Reinstall Keybird to restore it.",
+            "This password cannot be saved in the settings file. Please choose another one "
+            "(plain letters and figures are always safe).",
         },
         SummaryWords{},
         kCaptions,

@@ -228,6 +228,9 @@ const LanguageTexts& frenchTexts() {
             "Aide de Keybird",
             "Le document d'aide %1 ne peut pas être lu. Réinstaller Keybird pour le "
             "restaurer.",
+            "Ce mot de passe ne peut pas être enregistré dans le fichier de réglages. "
+            "Choisissez-en "
+            "un autre (lettres et chiffres simples conviennent toujours).",
         },
         SummaryWords{
             "Vitesse réelle (mots/min) = ",

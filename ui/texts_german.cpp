@@ -226,6 +226,8 @@ const LanguageTexts& germanTexts() {
             "Keybird-Hilfe",
             "Das Hilfedokument %1 kann nicht gelesen werden. Installieren Sie Keybird neu, um es "
             "wiederherzustellen.",
+            "Dieses Passwort kann nicht in der Einstellungsdatei gespeichert werden. Bitte ein "
+            "anderes wählen (einfache Buchstaben und Ziffern gehen immer).",
         },
         SummaryWords{
             "Reale Geschwindigkeit (wpm) = ",

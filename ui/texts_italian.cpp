@@ -229,6 +229,9 @@ const LanguageTexts& italianTexts() {
             "La pagina dei caratteri locali è piena !",
             "Guida di Keybird",
             "Non posso leggere la guida %1. Reinstallate Keybird per ripristinarla.",
+            "Questa parola d'ordine non può essere salvata nel file delle impostazioni. "
+            "Sceglietene "
+            "un'altra (lettere e cifre semplici vanno sempre bene).",
         },
         SummaryWords{
             "Velocità reale (wpm) = ",

@@ -228,6 +228,8 @@ const LanguageTexts& portugueseTexts() {
             "A página dos caracteres locais está cheia !",
             "Ajuda do Keybird",
             "Não é possível ler o documento de ajuda %1. Reinstale o Keybird para o recuperar.",
+            "Esta palavra de passagem não pode ser guardada no ficheiro de configuração. Escolha "
+            "outra (letras e algarismos simples servem sempre).",
         },
         SummaryWords{
             "Velocidade real (ppm) = ",

@@ -228,6 +228,8 @@ const LanguageTexts& spanishTexts() {
             "La página de caracteres locales está llena !",
             "Ayuda de Keybird",
             "No se puede leer el documento de ayuda %1. Reinstale Keybird para recuperarlo.",
+            "Esta contraseña no se puede guardar en el archivo de configuración. Elija otra "
+            "(letras y cifras simples sirven siempre).",
         },
         SummaryWords{
             "Velocidad effectiva (ppm) = ",

@@ -71,7 +71,8 @@ std::set<QString> tableTexts(const LanguageTexts& t) {
                           s.msgCannotOpenFile,
                           s.localCharactersPageFull,
                           s.helpTitle,
-                          s.msgHelpMissing}) {
+                          s.msgHelpMissing,
+                          s.msgPasswordCannotBeStored}) {
         add(x);
     }
     return all;
